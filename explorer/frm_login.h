@@ -1,0 +1,107 @@
+// frmLogin: the login program's one window, its state and its handlers.
+//
+// The class holds the form's plain controls and the login state; its
+// handlers are the whole behaviour. The Win32 window (login_window_win32)
+// creates the real controls from the positions below and copies texts in and
+// out around each handler; tests call the handlers directly on the fake
+// platform.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "explorer/records.h"
+#include "platform/platform.h"
+
+namespace nox {
+
+inline constexpr const char* kProductName = "Nox";
+
+struct TextBox {
+  std::string text;
+  int sel_start = 0;
+  int sel_length = 0;
+};
+
+struct ListBox {
+  std::vector<std::string> items;
+  void AddItem(const std::string& item) { items.push_back(item); }
+  void Clear() { items.clear(); }
+  size_t ListCount() const { return items.size(); }
+};
+
+// Control positions in twips (left, top, width, height); the client area is
+// 3750 x 1545.
+struct ControlRect {
+  int left, top, width, height;
+};
+inline constexpr int kClientWidthTwips = 3750;
+inline constexpr int kClientHeightTwips = 1545;
+inline constexpr ControlRect kLabel1Rect{495, 270, 840, 195};
+inline constexpr ControlRect kLabel2Rect{495, 570, 735, 195};
+inline constexpr ControlRect kText1NameRect{1388, 240, 1875, 285};
+inline constexpr ControlRect kText1PasswordRect{1388, 540, 1875, 285};
+inline constexpr ControlRect kCmdOkRect{488, 1035, 1140, 390};
+inline constexpr ControlRect kCmdCancelRect{2123, 1035, 1140, 390};
+inline constexpr ControlRect kList1Rect{3840, 540, 1815, 2010};
+inline constexpr ControlRect kList2Rect{720, 1725, 1815, 2010};
+inline constexpr ControlRect kDirListRect{-210, 1680, 1215, 450};
+
+class frmLogin {
+ public:
+  // ----------------------------------------------------------- controls
+  std::array<TextBox, 2> Text1;  // 0: user name, 1: password (shown as "*")
+  ListBox List1;                 // program list lines (disc labels from the 4th character)
+  ListBox List2;                 // CD-ROM drive names ("D:")
+  ListBox DirList;               // WriteSettings' folder queue
+  std::string caption = "Login";
+  bool visible = false;
+  int focused_text = -1;  // index of the Text1 element with the focus, -1 none
+  double left_twips = 0, top_twips = 0;
+  double width_twips = kClientWidthTwips, height_twips = kClientHeightTwips;
+
+  // Called by the handlers where the real window must act at once (process
+  // pending messages, show, hide). Empty on the fake.
+  std::function<void()> do_events;
+  std::function<void()> on_show;
+  std::function<void()> on_hide;
+
+  // -------------------------------------------------------- login state
+  UserRecord current_user = UserRecord::EndOfTable();
+  std::string current_record_number;  // decimal text, "3" for record 3
+  platform::LocalTime session_start;
+  int32_t remaining_minutes = 0;  // -1: no limit
+  int32_t elapsed_minutes = 0;
+
+  // Working values of the load handling.
+  std::string system_directory;   // with its final "\"
+  std::string windows_directory;  // without a final "\"
+  std::string master_folder;
+
+  // ----------------------------------------------------------- handlers
+  // The whole start-up, in order; `command_line` is the process command line
+  // after the program name.
+  void Form_Load(const std::string& command_line);
+  void Text1_GotFocus(int index);
+  void Timer1_Timer();
+  void cmdOK_Click();
+  void cmdCancel_Click();
+
+  // "Correct_password", "name" or "password".
+  std::string password_verify(const std::string& name, const std::string& password);
+
+  // Session clock.
+  void ComputeSessionMinutes(int32_t n);
+  void CheckSessionAllowance();
+  [[noreturn]] void ForceLogOff();
+
+  // Applies the current user's restrictions, starts the shell and ends the
+  // program. Raises the errors of its non-suppressed steps.
+  void WriteSettings();
+  void SetStartMenu(int32_t mask, int32_t scope);
+};
+
+}  // namespace nox

@@ -1,0 +1,246 @@
+// The only door from Nox's logic to the outside world.
+//
+// Two implementations are chosen at link time: platform/win32 (the real
+// Win32 API) and platform/fake (in memory, for native tests; controlled
+// through platform/fake/fake_control.h). Paths above this facade are Windows
+// paths ("C:\WINDOWS\SYSTEM\USER.TBL"). Functions that can fail return the
+// Win32 error code of the failure, 0 (ERROR_SUCCESS) on success, unless their
+// comment says otherwise.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#if defined(_WIN32)
+#define NOX_STDCALL __stdcall
+#else
+#define NOX_STDCALL
+#endif
+
+namespace platform {
+
+// Win32 error codes the logic looks at.
+constexpr long kSuccess = 0;
+constexpr long kFileNotFound = 2;
+constexpr long kPathNotFound = 3;
+constexpr long kAccessDenied = 5;
+constexpr long kInvalidHandle = 6;
+constexpr long kSharingViolation = 32;
+constexpr long kFileExists = 80;
+constexpr long kInvalidParameter = 87;
+constexpr long kDirNotEmpty = 145;
+constexpr long kAlreadyExists = 183;
+constexpr long kMoreData = 234;
+constexpr long kNoMoreItems = 259;
+
+// ---------------------------------------------------------------- registry
+// A registry key handle as the spec's callers see it: the predefined roots
+// are the 32-bit values 0x80000000..0x80000006, 0 is "no key". Opened keys
+// are opaque non-zero values.
+using RegKey = std::uintptr_t;
+constexpr RegKey kNoKey = 0;
+constexpr RegKey kClassesRoot = 0x80000000;
+constexpr RegKey kCurrentUser = 0x80000001;
+constexpr RegKey kLocalMachine = 0x80000002;
+constexpr RegKey kUsers = 0x80000003;
+constexpr RegKey kPerformanceData = 0x80000004;
+constexpr RegKey kCurrentConfig = 0x80000005;
+constexpr RegKey kDynData = 0x80000006;
+
+constexpr uint32_t kRegSz = 1;
+constexpr uint32_t kRegExpandSz = 2;
+constexpr uint32_t kRegBinary = 3;
+constexpr uint32_t kRegDword = 4;
+
+constexpr uint32_t kKeyEnumerateSubKeys = 0x0008;
+constexpr uint32_t kKeyRead = 0x20019;
+constexpr uint32_t kKeyAllAccess = 0xF003F;
+
+// RegCreateKeyExA(parent, subkey, 0, "", 0, KEY_ALL_ACCESS, nullptr, out, nullptr).
+// *out is set to 0 on failure.
+long RegCreateKey(RegKey parent, const std::string& subkey, RegKey* out);
+// RegOpenKeyExA(parent, subkey, 0, access, out). *out is set to 0 on failure.
+long RegOpenKey(RegKey parent, const std::string& subkey, uint32_t access, RegKey* out);
+// RegSetValueExA with exactly these bytes.
+long RegSetValue(RegKey key, const std::string& name, uint32_t type, std::string_view data);
+// RegQueryValueExA into a caller buffer: *size is in/out as in Win32
+// (on success the stored size; on kMoreData the needed size; untouched on
+// other failures). type and data may be null.
+long RegQueryValue(RegKey key, const std::string& name, uint32_t* type, char* data,
+                   uint32_t* size);
+// RegEnumKeyA: the index-th subkey name.
+long RegEnumKey(RegKey key, uint32_t index, std::string* name);
+// RegEnumValueA: the index-th value with its type and data.
+long RegEnumValue(RegKey key, uint32_t index, std::string* name, uint32_t* type,
+                  std::string* data);
+// RegDeleteKeyA: fails with kAccessDenied when the key has subkeys (NT rule).
+long RegDeleteKey(RegKey parent, const std::string& subkey);
+long RegDeleteValue(RegKey key, const std::string& name);
+long RegCloseKey(RegKey key);
+long RegFlushKey(RegKey key);
+
+// Closes an opened key when it goes out of scope (predefined roots and 0 are
+// left alone).
+class ScopedRegKey {
+ public:
+  ScopedRegKey() = default;
+  explicit ScopedRegKey(RegKey key) : key_(key) {}
+  ~ScopedRegKey() { Reset(); }
+  ScopedRegKey(const ScopedRegKey&) = delete;
+  ScopedRegKey& operator=(const ScopedRegKey&) = delete;
+  RegKey get() const { return key_; }
+  RegKey* receive() {
+    Reset();
+    return &key_;
+  }
+  void Reset() {
+    if (key_ != kNoKey && (key_ < kClassesRoot || key_ > kDynData)) RegCloseKey(key_);
+    key_ = kNoKey;
+  }
+
+ private:
+  RegKey key_ = kNoKey;
+};
+
+// ----------------------------------------------------------------- version
+constexpr uint32_t kPlatformWin32s = 0;
+constexpr uint32_t kPlatformWindows = 1;  // 95/98/Me
+constexpr uint32_t kPlatformNt = 2;
+
+struct OsVersion {
+  uint32_t platform_id = kPlatformNt;
+  uint32_t major = 4;
+  uint32_t minor = 0;
+  uint32_t build = 0;
+};
+// GetVersionExA with a 148-byte record; false when the call fails.
+bool GetOsVersion(OsVersion* version);
+
+// ------------------------------------------------------------- directories
+// GetSystemDirectoryA / GetWindowsDirectoryA as returned (no "\" added).
+std::string SystemDirectory();
+std::string WindowsDirectory();
+// The folder of the running program's own file, without a trailing "\".
+std::string ProgramDirectory();
+std::string CurrentDirectory();
+
+// ------------------------------------------------------------------- files
+constexpr uint32_t kAttrReadOnly = 0x01;
+constexpr uint32_t kAttrHidden = 0x02;
+constexpr uint32_t kAttrSystem = 0x04;
+constexpr uint32_t kAttrDirectory = 0x10;
+constexpr uint32_t kAttrArchive = 0x20;
+constexpr uint32_t kAttrNormal = 0x80;
+constexpr uint32_t kAttrReparsePoint = 0x400;
+constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
+
+// Opens the file for reading and writing, creating it empty when missing
+// (as an "Open ... For Binary" does), and closes it again.
+long CreateFileIfMissing(const std::string& path);
+// Opens an existing file for reading only and closes it again.
+long OpenForReading(const std::string& path);
+// Reads up to `size` bytes from `offset`; *out gets what was there (shorter
+// at the end of the file).
+long ReadFileAt(const std::string& path, uint64_t offset, size_t size, std::string* out);
+// Reads the whole file.
+long ReadWholeFile(const std::string& path, std::string* out);
+// Opens (creating when missing) and writes `data` at `offset`, extending the
+// file as needed. One write call.
+long WriteFileAt(const std::string& path, uint64_t offset, std::string_view data);
+// Creates or truncates the file and writes `data`.
+long WriteWholeFile(const std::string& path, std::string_view data);
+long FileLength(const std::string& path, uint64_t* length);
+// CopyFileA(source, dest, FALSE): overwrites; a copy onto itself fails.
+long CopyFile(const std::string& source, const std::string& dest);
+long DeleteFile(const std::string& path);
+// MoveFileA: fails when dest exists.
+long MoveFile(const std::string& source, const std::string& dest);
+// MoveFileExA with MOVEFILE_REPLACE_EXISTING (atomic replace of a table).
+long ReplaceFile(const std::string& source, const std::string& dest);
+long GetFileAttributes(const std::string& path, uint32_t* attributes);
+long SetFileAttributes(const std::string& path, uint32_t attributes);
+long CreateDirectory(const std::string& path);
+long RemoveDirectory(const std::string& path);
+
+struct FindEntry {
+  std::string name;  // the long file name, as stored
+  uint32_t attributes = 0;
+  uint64_t size = 0;
+};
+// FindFirstFileA/FindNextFileA over a pattern with * and ? in its last
+// component ("C:\TMP\*.*", "C:\TMP\*"). Lists "." and ".." as Windows does
+// for folders other than a drive root. kFileNotFound (or kPathNotFound) when
+// nothing matches.
+long FindFiles(const std::string& pattern, std::vector<FindEntry>* entries);
+
+// --------------------------------------------------------- profile (INI)
+// WritePrivateProfileStringA / GetPrivateProfileStringA. Write returns false
+// on failure; Get returns the text (the default when missing).
+bool WriteProfileString(const std::string& section, const std::string& key,
+                        const std::string& value, const std::string& file);
+std::string GetProfileString(const std::string& section, const std::string& key,
+                             const std::string& default_value, const std::string& file);
+
+// --------------------------------------------------- logon name and drives
+// GetUserNameA with a 255-character buffer; false when the call fails.
+bool GetLogonUserName(std::string* name);
+
+constexpr uint32_t kDriveUnknown = 0;
+constexpr uint32_t kDriveNoRootDir = 1;
+constexpr uint32_t kDriveRemovable = 2;
+constexpr uint32_t kDriveFixed = 3;
+constexpr uint32_t kDriveRemote = 4;
+constexpr uint32_t kDriveCdrom = 5;
+constexpr uint32_t kDriveRamDisk = 6;
+// GetDriveTypeA("X:" or "X:\").
+uint32_t GetDriveType(const std::string& root);
+// The volume label of the drive ("D:"); empty when there is no medium or no label.
+std::string GetVolumeLabel(const std::string& drive);
+
+// ------------------------------------------------------------------- clock
+struct LocalTime {
+  int year = 2000, month = 1, day = 1;
+  int hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+LocalTime Now();
+
+// ------------------------------------------------- programs and the session
+enum class WindowState {
+  kHidden = 0,
+  kNormalFocus = 1,
+  kMinimizedFocus = 2,
+  kMaximizedFocus = 3,
+  kNormalNoFocus = 4,
+  kMinimizedNoFocus = 6,
+};
+// Starts a program (WinExec/CreateProcess style command line); false when
+// it could not be started.
+bool StartProgram(const std::string& command_line, WindowState state);
+// ExitWindowsEx(flags, reserved); its result.
+bool ExitWindows(uint32_t flags, uint32_t reserved);
+// Ends the program at once. The fake throws platform::ProgramEnded instead,
+// so tests see the end without the test process exiting.
+[[noreturn]] void EndProgram(int exit_code = 0);
+
+// --------------------------------------------------------------- libraries
+// The address of `export_name` in the library `library_name`, loaded on first
+// use; nullptr when the file or the export is missing.
+void* FindLibraryExport(const std::string& library_name, const std::string& export_name);
+
+// ----------------------------------------------------------- message boxes
+constexpr uint32_t kMbOk = 0x0;
+constexpr uint32_t kMbIconStop = 0x10;
+constexpr uint32_t kMbIconQuestion = 0x20;
+constexpr uint32_t kMbIconExclamation = 0x30;
+constexpr uint32_t kMbIconInformation = 0x40;
+constexpr int kIdOk = 1;
+// MessageBoxA(owner none, text, title, flags); the button pressed.
+int MessageBox(const std::string& text, const std::string& title, uint32_t flags);
+
+// ----------------------------------------------------------------- screen
+// Screen size in twips (15 twips a pixel at 96 DPI).
+void ScreenSizeTwips(double* width, double* height);
+
+}  // namespace platform
