@@ -1,0 +1,211 @@
+#include "common/regpath.h"
+
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <limits>
+
+#include "common/runtime_error.h"
+
+namespace nox {
+namespace {
+
+constexpr const char* kSource = "RegPath";
+
+std::string UpperAscii(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return upper;
+}
+
+std::string TrimBlanks(std::string_view text) {
+  size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return "";
+  size_t last = text.find_last_not_of(' ');
+  return std::string(text.substr(first, last - first + 1));
+}
+
+// Binds an export of the hook library by name, raising the error a caller
+// of a missing library (53) or export (453) receives.
+void* BindClaspsExport(const char* export_name) {
+  void* address = platform::FindLibraryExport(kClaspsLibrary, export_name);
+  if (address == nullptr) {
+    if (platform::FindLibraryExport(kClaspsLibrary, "SRV_RegCreateKey") == nullptr &&
+        platform::FindLibraryExport(kClaspsLibrary, "SRV_RegDeleteKey") == nullptr) {
+      Raise(kErrFileNotFound, kSource, "File not found: " + std::string(kClaspsLibrary));
+    }
+    Raise(kErrDllEntryPoint, kSource,
+          std::string("Can't find DLL entry point ") + export_name + " in " + kClaspsLibrary);
+  }
+  return address;
+}
+
+// Four bytes, lowest first, as types 3 and 4 are stored.
+std::string FourBytes(int64_t value) {
+  std::string bytes = dectoHextoDec(value);
+  bytes.resize(4, '\0');
+  return bytes;
+}
+
+void WriteDirect(const RegPath& path, const RegValue& regvalue, int32_t dwtype) {
+  platform::ScopedRegKey key;
+  platform::RegCreateKey(path.root, path.key, key.receive());
+  if (dwtype == platform::kRegDword || dwtype == platform::kRegBinary) {
+    std::string bytes = FourBytes(regvalue.AsNumber());
+    platform::RegSetValue(key.get(), path.value_name, static_cast<uint32_t>(dwtype), bytes);
+  } else {
+    std::string text = regvalue.AsText();
+    text.push_back('\0');
+    platform::RegSetValue(key.get(), path.value_name, static_cast<uint32_t>(dwtype), text);
+  }
+}
+
+}  // namespace
+
+platform::RegKey RootHandle(std::string_view root_word) {
+  static constexpr std::array<const char*, 7> kRootNames = {
+      "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",  "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+      "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA"};
+  const std::string name = "HKEY_" + UpperAscii(root_word);
+  for (size_t i = 0; i < kRootNames.size(); ++i) {
+    if (name == kRootNames[i]) return platform::kClassesRoot + i;
+  }
+  return platform::kNoKey;
+}
+
+RegPath SplitRegPath(std::string_view regline) {
+  std::array<std::string, 4> fields;
+  size_t current = 1;
+  for (char c : regline) {
+    if (c == ',') {
+      ++current;
+    } else if (current >= fields.size()) {
+      Raise(kErrSubscript, kSource);
+    } else {
+      fields[current].push_back(c);
+    }
+  }
+  return RegPath{RootHandle(fields[1]), fields[2], fields[3]};
+}
+
+std::string RegValue::AsText() const {
+  return is_number_ ? std::to_string(number_) : text_;
+}
+
+int64_t RegValue::AsNumber() const {
+  if (is_number_) return number_;
+  // A text stands for the number it spells, blanks around it allowed.
+  const std::string text = TrimBlanks(text_);
+  size_t pos = 0;
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) negative = text[pos++] == '-';
+  int base = 10;
+  if (text.size() - pos > 2 && text[pos] == '&' && (text[pos + 1] == 'H' || text[pos + 1] == 'h')) {
+    base = 16;
+    pos += 2;
+  }
+  if (pos >= text.size()) Raise(kErrTypeMismatch, kSource);
+  int64_t value = 0;
+  for (; pos < text.size(); ++pos) {
+    const int c = std::tolower(static_cast<unsigned char>(text[pos]));
+    int digit;
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
+    } else if (base == 16 && c >= 'a' && c <= 'f') {
+      digit = c - 'a' + 10;
+    } else {
+      Raise(kErrTypeMismatch, kSource);
+    }
+    value = value * base + digit;
+    if (value > std::numeric_limits<uint32_t>::max()) Raise(kErrOverflow, kSource);
+  }
+  return negative ? -value : value;
+}
+
+std::string dectoHextoDec(int64_t value) {
+  if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<uint32_t>::max()) {
+    Raise(kErrOverflow, "dectoHextoDec");
+  }
+  uint32_t bits = static_cast<uint32_t>(value);
+  std::string bytes;
+  do {
+    bytes.push_back(static_cast<char>(bits & 0xFF));
+    bits >>= 8;
+  } while (bits != 0);
+  return bytes;
+}
+
+void RegWrite(std::string_view regline, const RegValue& regvalue, int32_t dwtype,
+              RegFlavor flavor) {
+  const RegPath path = SplitRegPath(regline);
+  if (flavor == RegFlavor::kLogin && IsWindowsNT()) {
+    auto create = reinterpret_cast<SrvRegCreateKeyFn>(BindClaspsExport("SRV_RegCreateKey"));
+    const std::string text = regvalue.AsText();
+    create(static_cast<int32_t>(path.root), path.key.c_str(), path.value_name.c_str(),
+           text.c_str(), dwtype);
+    return;
+  }
+  WriteDirect(path, regvalue, dwtype);
+}
+
+std::string RegRead(std::string_view regline, RegFlavor flavor) {
+  const RegPath path = SplitRegPath(regline);
+  const uint32_t access =
+      flavor == RegFlavor::kUninstaller ? platform::kKeyAllAccess : platform::kKeyRead;
+  platform::ScopedRegKey key;
+  platform::RegOpenKey(path.root, path.key, access, key.receive());
+  std::array<char, 255> buffer;
+  buffer.fill(' ');
+  uint32_t size = 254;
+  uint32_t type = 0;
+  platform::RegQueryValue(key.get(), path.value_name, &type, buffer.data(), &size);
+  key.Reset();
+  // The first (size - 1) characters; a size past the buffer gives all of it.
+  const size_t keep = size == 0 ? 0 : std::min<size_t>(size - 1, buffer.size());
+  return std::string(buffer.data(), keep) + "\\";
+}
+
+std::string RegReadTrimmed(std::string_view regline, RegFlavor flavor) {
+  std::string value = RegRead(regline, flavor);
+  value.pop_back();
+  return TrimBlanks(value);
+}
+
+void DeleteRegKey(platform::RegKey root, const std::string& key, RegFlavor flavor) {
+  if (flavor == RegFlavor::kLogin && IsWindowsNT()) {
+    auto remove = reinterpret_cast<SrvRegDeleteKeyFn>(BindClaspsExport("SRV_RegDeleteKey"));
+    remove(static_cast<int32_t>(root), key.c_str());
+    return;
+  }
+  platform::RegDeleteKey(root, key);
+}
+
+void RegDeleteKeyTree(platform::RegKey root, const std::string& key) {
+  platform::ScopedRegKey opened;
+  platform::RegOpenKey(root, key, platform::kKeyEnumerateSubKeys, opened.receive());
+  std::string previous;
+  std::string name;
+  while (platform::RegEnumKey(opened.get(), 0, &name) == platform::kSuccess) {
+    name = name.substr(0, name.find('\0'));
+    // A subkey that survives its own deletion (access denied) would come back
+    // at index 0 for ever: stop instead.
+    if (!previous.empty() && name == previous) break;
+    RegDeleteKeyTree(opened.get(), name);
+    previous = name;
+  }
+  opened.Reset();
+  platform::RegDeleteKey(root, key);
+}
+
+bool IsWindowsNT() {
+  platform::OsVersion version;
+  return platform::GetOsVersion(&version) && version.platform_id == platform::kPlatformNt;
+}
+
+bool IsWindows98() {
+  platform::OsVersion version;
+  return platform::GetOsVersion(&version) && version.platform_id == platform::kPlatformWindows &&
+         version.minor == 10;
+}
+
+}  // namespace nox
