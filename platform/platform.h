@@ -220,7 +220,7 @@ enum class WindowState {
 bool StartProgram(const std::string& command_line, WindowState state);
 // ExitWindowsEx(flags, reserved); its result.
 bool ExitWindows(uint32_t flags, uint32_t reserved);
-// Ends the program at once. The fake throws platform::ProgramEnded instead,
+// Ends the program at once. The fake throws platform::fake::ProgramEnded instead,
 // so tests see the end without the test process exiting.
 [[noreturn]] void EndProgram(int exit_code = 0);
 

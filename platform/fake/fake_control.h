@@ -1,0 +1,125 @@
+// Test-only control of the in-memory platform (platform/fake).
+//
+// Tests arrange the world the logic will see (directories, version, user,
+// drives, clock, registry contents, files, library exports, message box
+// answers) and read back what the logic did (program starts, session ends,
+// the program's end, message boxes). Reset() puts everything back to the
+// defaults below; call it at the start of every test.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace platform::fake {
+
+// What platform::EndProgram throws in the fake, so a test sees the end of the
+// program without its own process ending. Deliberately not derived from
+// std::exception: no handler of the logic may mistake it for a run-time error.
+struct ProgramEnded {
+  int exit_code = 0;
+};
+
+// Everything back to the defaults: empty registry (the seven roots only),
+// an empty C: drive holding the folders below, no records, and
+//   system directory  "C:\WINDOWS\SYSTEM"   windows directory "C:\WINDOWS"
+//   program directory "C:\NOX"              current directory "C:\NOX"
+//   Windows NT 4.0, logon name "user", C: fixed and every other letter
+//   without a drive, the clock at 2000-01-01 00:00:00.000, an 800 x 600
+//   pixel screen, StartProgram and ExitWindows succeeding.
+void Reset();
+
+// ------------------------------------------------------------ the machine
+// Directory setters create the folder on the fake drive when it is missing.
+void SetSystemDirectory(const std::string& path);
+void SetWindowsDirectory(const std::string& path);
+void SetProgramDirectory(const std::string& path);
+void SetCurrentDirectory(const std::string& path);
+void SetOsVersion(const OsVersion& version);
+// GetOsVersion fails (returns false) while this is set.
+void SetOsVersionFails(bool fails);
+void SetLogonUserName(const std::string& name);
+// GetLogonUserName fails from now on (until SetLogonUserName or Reset).
+void FailLogonUserName();
+// `letter` 'A'..'Z' (either case). A drive of type kDriveNoRootDir or
+// kDriveUnknown has no file system: paths on it fail with kPathNotFound.
+void SetDriveType(char letter, uint32_t type);
+void SetVolumeLabel(char letter, const std::string& label);
+void SetLocalTime(const LocalTime& time);
+// Moves the clock on by whole minutes (negative goes back), across days,
+// months and years.
+void AdvanceMinutes(int64_t minutes);
+void SetScreenSizePixels(int width, int height);
+
+// --------------------------------------------------------------- recorders
+struct ProgramStart {
+  std::string command_line;
+  WindowState state;
+};
+const std::vector<ProgramStart>& ProgramStarts();
+// The result StartProgram gives (it records the call either way).
+void SetStartProgramResult(bool result);
+
+struct ExitWindowsCall {
+  uint32_t flags;
+  uint32_t reserved;
+};
+const std::vector<ExitWindowsCall>& ExitWindowsCalls();
+void SetExitWindowsResult(bool result);
+
+struct MessageBoxCall {
+  std::string text;
+  std::string title;
+  uint32_t flags;
+};
+const std::vector<MessageBoxCall>& MessageBoxes();
+// Answers handed out by MessageBox in order; kIdOk once they run out.
+void QueueMessageBoxAnswer(int answer);
+
+// The exit code of the EndProgram call, if the program ended.
+std::optional<int> ProgramEndCode();
+
+// ---------------------------------------------------------------- libraries
+// Makes FindLibraryExport(library, export_name) return `address`. Library
+// names match without regard to case and on the file name alone (a folder
+// in the caller's name is ignored, ".DLL" is implied when there is no
+// extension); export names match exactly, as GetProcAddress does.
+void RegisterLibraryExport(const std::string& library, const std::string& export_name,
+                           void* address);
+
+// ---------------------------------------------------------------- registry
+struct RegValueInfo {
+  std::string name;  // as first stored
+  uint32_t type = 0;
+  std::string data;  // the raw bytes
+};
+// `path` is a key path under a predefined root, "Software\Quillon\Nox".
+bool RegKeyExists(RegKey root, const std::string& path);
+// The key's values in enumeration order; empty when the key is missing.
+std::vector<RegValueInfo> RegKeyValues(RegKey root, const std::string& path);
+// One value; nullopt when the key or the value is missing.
+std::optional<RegValueInfo> RegGetValue(RegKey root, const std::string& path,
+                                        const std::string& name);
+// The key's subkey names in enumeration order.
+std::vector<std::string> RegSubkeyNames(RegKey root, const std::string& path);
+// Opened handles not yet closed (the logic opens and closes keys per call).
+size_t OpenRegKeyCount();
+
+// ------------------------------------------------------------------- files
+// Writes the bytes, creating missing folders on the way and ignoring the
+// read-only attribute; the file keeps its attributes (archive when new).
+void PutFile(const std::string& path, std::string_view data);
+// The file's bytes; nullopt when there is no such file.
+std::optional<std::string> FileBytes(const std::string& path);
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+// Creates the folder and any missing folders above it.
+void MakeDirectories(const std::string& path);
+// The full path of every file (not folder) on every drive, as stored, sorted.
+std::vector<std::string> AllFiles();
+
+}  // namespace platform::fake

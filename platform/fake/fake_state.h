@@ -1,0 +1,100 @@
+// The fake platform's one piece of state, shared by its translation units.
+// Not for tests: they use fake_control.h.
+#pragma once
+
+#include <array>
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/fake/fake_control.h"
+#include "platform/platform.h"
+
+namespace platform::fake {
+
+// Win32 error codes used only inside the fake.
+constexpr long kNotSameDevice = 17;
+constexpr long kNotReady = 21;
+constexpr long kInvalidName = 123;
+constexpr long kBadPathname = 161;
+constexpr long kDirectoryName = 267;
+constexpr long kKeyDeleted = 1018;
+
+// Upper case of an ANSI (Windows-1252) text the way the Windows name
+// comparisons fold it; used as the lookup key of names that compare without
+// regard to case.
+std::string Fold(std::string_view text);
+
+// ---------------------------------------------------------------- registry
+struct RegNode {
+  std::string name;
+  std::vector<RegValueInfo> values;
+  std::map<std::string, std::shared_ptr<RegNode>> subkeys;  // by folded name
+  bool deleted = false;
+};
+
+struct RegHandle {
+  std::shared_ptr<RegNode> node;
+  uint32_t access = 0;
+};
+
+// ------------------------------------------------------------------- files
+struct FsNode {
+  std::string name;
+  bool is_directory = false;
+  uint32_t attributes = 0;  // read-only, hidden, system, archive bits only
+  std::string data;
+  std::map<std::string, std::unique_ptr<FsNode>> children;  // by folded name
+};
+
+struct State {
+  // Registry.
+  std::array<std::shared_ptr<RegNode>, 7> reg_roots;
+  std::map<RegKey, RegHandle> reg_handles;
+  RegKey next_reg_handle = 0x100;
+
+  // Files.
+  std::array<std::unique_ptr<FsNode>, 26> drive_roots;
+  std::array<uint32_t, 26> drive_types{};
+  std::array<std::string, 26> volume_labels;
+
+  // Machine.
+  std::string system_directory;
+  std::string windows_directory;
+  std::string program_directory;
+  std::string current_directory;
+  OsVersion os_version;
+  bool os_version_fails = false;
+  std::optional<std::string> logon_user_name;
+  LocalTime now;
+  double screen_width_twips = 0;
+  double screen_height_twips = 0;
+
+  // Recorders.
+  std::vector<ProgramStart> program_starts;
+  bool start_program_result = true;
+  std::vector<ExitWindowsCall> exit_windows_calls;
+  bool exit_windows_result = true;
+  std::vector<MessageBoxCall> message_boxes;
+  std::deque<int> message_box_answers;
+  std::optional<int> program_end_code;
+
+  // Libraries: folded file name -> export name -> address.
+  std::map<std::string, std::map<std::string, void*>> library_exports;
+};
+
+// The single fake state object.
+State& TheState();
+
+// Replaces the content of a file opened for writing (created when missing),
+// keeping its attributes: the way the profile writer rewrites a file.
+long OverwriteFile(const std::string& path, std::string_view data);
+
+// Fresh registry and file system parts of the state (used by Reset).
+void ResetRegistry(State& state);
+void ResetFiles(State& state);
+
+}  // namespace platform::fake

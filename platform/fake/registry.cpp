@@ -1,0 +1,285 @@
+// The in-memory registry: a tree of keys under the seven predefined roots,
+// with the access, naming and deletion rules of the Windows NT registry.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/fake/fake_state.h"
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+
+using fake::RegHandle;
+using fake::RegNode;
+using fake::RegValueInfo;
+using fake::TheState;
+
+constexpr uint32_t kQueryValue = 0x0001;
+constexpr uint32_t kSetValue = 0x0002;
+constexpr uint32_t kEnumerateSubKeys = 0x0008;
+constexpr uint32_t kKeyWrite = 0x20006;
+constexpr uint32_t kGenericRead = 0x80000000;
+constexpr uint32_t kGenericWrite = 0x40000000;
+constexpr uint32_t kGenericExecute = 0x20000000;
+constexpr uint32_t kGenericAll = 0x10000000;
+constexpr uint32_t kMaximumAllowed = 0x02000000;
+
+bool IsRoot(RegKey key) { return key >= kClassesRoot && key <= kDynData; }
+
+bool IsStringType(uint32_t type) { return type == kRegSz || type == kRegExpandSz || type == 7; }
+
+// The generic rights and MAXIMUM_ALLOWED in terms of the key rights.
+uint32_t MapAccess(uint32_t access) {
+  uint32_t mapped =
+      access & ~(kGenericRead | kGenericWrite | kGenericExecute | kGenericAll | kMaximumAllowed);
+  if (access & (kGenericRead | kGenericExecute)) mapped |= kKeyRead;
+  if (access & kGenericWrite) mapped |= kKeyWrite;
+  if (access & (kGenericAll | kMaximumAllowed)) mapped |= kKeyAllAccess;
+  return mapped;
+}
+
+// The key behind a handle, checked for the rights the call needs.
+long Resolve(RegKey key, uint32_t needed, std::shared_ptr<RegNode>* node) {
+  fake::State& state = TheState();
+  if (IsRoot(key)) {
+    *node = state.reg_roots[key - kClassesRoot];
+    return kSuccess;
+  }
+  auto it = state.reg_handles.find(key);
+  if (key == kNoKey || it == state.reg_handles.end()) return kInvalidHandle;
+  if (it->second.node->deleted) return fake::kKeyDeleted;
+  if ((it->second.access & needed) != needed) return kAccessDenied;
+  *node = it->second.node;
+  return kSuccess;
+}
+
+// The components of a subkey path. A trailing "\" is ignored; a leading one,
+// or an empty component inside the path, is a bad path name.
+long SplitSubkey(const std::string& subkey, std::vector<std::string>* parts) {
+  parts->clear();
+  if (!subkey.empty() && subkey.front() == '\\') return fake::kBadPathname;
+  size_t start = 0;
+  while (start < subkey.size()) {
+    size_t end = subkey.find('\\', start);
+    if (end == std::string::npos) end = subkey.size();
+    if (end == start) return fake::kBadPathname;
+    parts->push_back(subkey.substr(start, end - start));
+    start = end + 1;
+  }
+  return kSuccess;
+}
+
+std::shared_ptr<RegNode> FindChild(const RegNode& node, const std::string& name) {
+  auto it = node.subkeys.find(fake::Fold(name));
+  return it == node.subkeys.end() ? nullptr : it->second;
+}
+
+// Walks `subkey` down from `node`; nullptr when a key on the way is missing.
+std::shared_ptr<RegNode> Walk(std::shared_ptr<RegNode> node,
+                              const std::vector<std::string>& parts) {
+  for (const std::string& part : parts) {
+    node = FindChild(*node, part);
+    if (!node) return nullptr;
+  }
+  return node;
+}
+
+RegKey NewHandle(std::shared_ptr<RegNode> node, uint32_t access) {
+  fake::State& state = TheState();
+  RegKey handle = state.next_reg_handle;
+  state.next_reg_handle += 4;
+  state.reg_handles[handle] = RegHandle{std::move(node), MapAccess(access)};
+  return handle;
+}
+
+RegValueInfo* FindValue(RegNode& node, const std::string& name) {
+  std::string folded = fake::Fold(name);
+  for (RegValueInfo& value : node.values) {
+    if (fake::Fold(value.name) == folded) return &value;
+  }
+  return nullptr;
+}
+
+// The key at `path` under a predefined root, for the control functions.
+std::shared_ptr<RegNode> NodeAt(RegKey root, const std::string& path) {
+  if (!IsRoot(root)) return nullptr;
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = std::min(path.find('\\', start), path.size());
+    if (end > start) parts.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return Walk(TheState().reg_roots[root - kClassesRoot], parts);
+}
+
+}  // namespace
+
+long RegCreateKey(RegKey parent, const std::string& subkey, RegKey* out) {
+  *out = kNoKey;
+  std::shared_ptr<RegNode> node;
+  std::vector<std::string> parts;
+  if (long error = Resolve(parent, 0, &node)) return error;
+  if (long error = SplitSubkey(subkey, &parts)) return error;
+  for (const std::string& part : parts) {
+    std::shared_ptr<RegNode>& child = node->subkeys[fake::Fold(part)];
+    if (!child) {
+      child = std::make_shared<RegNode>();
+      child->name = part;
+    }
+    node = child;
+  }
+  *out = NewHandle(node, kKeyAllAccess);
+  return kSuccess;
+}
+
+long RegOpenKey(RegKey parent, const std::string& subkey, uint32_t access, RegKey* out) {
+  *out = kNoKey;
+  std::shared_ptr<RegNode> node;
+  std::vector<std::string> parts;
+  if (long error = Resolve(parent, 0, &node)) return error;
+  if (long error = SplitSubkey(subkey, &parts)) return error;
+  node = Walk(node, parts);
+  if (!node) return kFileNotFound;
+  *out = NewHandle(node, access);
+  return kSuccess;
+}
+
+long RegSetValue(RegKey key, const std::string& name, uint32_t type, std::string_view data) {
+  std::shared_ptr<RegNode> node;
+  if (long error = Resolve(key, kSetValue, &node)) return error;
+  if (RegValueInfo* value = FindValue(*node, name)) {
+    value->type = type;
+    value->data = std::string(data);
+    return kSuccess;
+  }
+  node->values.push_back(RegValueInfo{name, type, std::string(data)});
+  return kSuccess;
+}
+
+long RegQueryValue(RegKey key, const std::string& name, uint32_t* type, char* data,
+                   uint32_t* size) {
+  if (data != nullptr && size == nullptr) return kInvalidParameter;
+  std::shared_ptr<RegNode> node;
+  if (long error = Resolve(key, kQueryValue, &node)) return error;
+  const RegValueInfo* value = FindValue(*node, name);
+  if (value == nullptr) return kFileNotFound;
+  if (type != nullptr) *type = value->type;
+  if (size == nullptr) return kSuccess;
+  const uint32_t length = static_cast<uint32_t>(value->data.size());
+  if (data != nullptr) {
+    if (length > *size) {
+      *size = length;
+      return kMoreData;
+    }
+    std::memcpy(data, value->data.data(), length);
+    // As RegQueryValueExA does: a stored text without its terminator gets one
+    // in the caller's buffer when there is room, without counting it.
+    if (IsStringType(value->type) && length > 0 && length < *size && data[length - 1] != '\0') {
+      data[length] = '\0';
+    }
+  }
+  *size = length;
+  return kSuccess;
+}
+
+long RegEnumKey(RegKey key, uint32_t index, std::string* name) {
+  std::shared_ptr<RegNode> node;
+  if (long error = Resolve(key, kEnumerateSubKeys, &node)) return error;
+  if (index >= node->subkeys.size()) return kNoMoreItems;
+  *name = std::next(node->subkeys.begin(), index)->second->name;
+  return kSuccess;
+}
+
+long RegEnumValue(RegKey key, uint32_t index, std::string* name, uint32_t* type,
+                  std::string* data) {
+  std::shared_ptr<RegNode> node;
+  if (long error = Resolve(key, kQueryValue, &node)) return error;
+  if (index >= node->values.size()) return kNoMoreItems;
+  const RegValueInfo& value = node->values[index];
+  *name = value.name;
+  *type = value.type;
+  *data = value.data;
+  return kSuccess;
+}
+
+long RegDeleteKey(RegKey parent, const std::string& subkey) {
+  std::shared_ptr<RegNode> node;
+  std::vector<std::string> parts;
+  if (long error = Resolve(parent, 0, &node)) return error;
+  if (long error = SplitSubkey(subkey, &parts)) return error;
+  if (parts.empty()) return kAccessDenied;
+  std::shared_ptr<RegNode> above = Walk(node, {parts.begin(), parts.end() - 1});
+  std::shared_ptr<RegNode> target = above ? FindChild(*above, parts.back()) : nullptr;
+  if (!target) return kFileNotFound;
+  if (!target->subkeys.empty()) return kAccessDenied;
+  target->deleted = true;
+  target->values.clear();
+  above->subkeys.erase(fake::Fold(parts.back()));
+  return kSuccess;
+}
+
+long RegDeleteValue(RegKey key, const std::string& name) {
+  std::shared_ptr<RegNode> node;
+  if (long error = Resolve(key, kSetValue, &node)) return error;
+  std::string folded = fake::Fold(name);
+  auto it = std::find_if(node->values.begin(), node->values.end(), [&](const RegValueInfo& value) {
+    return fake::Fold(value.name) == folded;
+  });
+  if (it == node->values.end()) return kFileNotFound;
+  node->values.erase(it);
+  return kSuccess;
+}
+
+long RegCloseKey(RegKey key) {
+  if (IsRoot(key)) return kSuccess;
+  return TheState().reg_handles.erase(key) == 1 ? kSuccess : kInvalidHandle;
+}
+
+long RegFlushKey(RegKey key) {
+  std::shared_ptr<RegNode> node;
+  return Resolve(key, 0, &node);
+}
+
+namespace fake {
+
+void ResetRegistry(State& state) {
+  static constexpr const char* kRootNames[] = {
+      "HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+      "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA"};
+  for (size_t i = 0; i < state.reg_roots.size(); ++i) {
+    state.reg_roots[i] = std::make_shared<RegNode>();
+    state.reg_roots[i]->name = kRootNames[i];
+  }
+  state.reg_handles.clear();
+}
+
+bool RegKeyExists(RegKey root, const std::string& path) { return NodeAt(root, path) != nullptr; }
+
+std::vector<RegValueInfo> RegKeyValues(RegKey root, const std::string& path) {
+  std::shared_ptr<RegNode> node = NodeAt(root, path);
+  return node ? node->values : std::vector<RegValueInfo>{};
+}
+
+std::optional<RegValueInfo> RegGetValue(RegKey root, const std::string& path,
+                                        const std::string& name) {
+  std::shared_ptr<RegNode> node = NodeAt(root, path);
+  const RegValueInfo* value = node ? FindValue(*node, name) : nullptr;
+  if (value == nullptr) return std::nullopt;
+  return *value;
+}
+
+std::vector<std::string> RegSubkeyNames(RegKey root, const std::string& path) {
+  std::vector<std::string> names;
+  if (std::shared_ptr<RegNode> node = NodeAt(root, path)) {
+    for (const auto& [folded, child] : node->subkeys) names.push_back(child->name);
+  }
+  return names;
+}
+
+size_t OpenRegKeyCount() { return TheState().reg_handles.size(); }
+
+}  // namespace fake
+
+}  // namespace platform
