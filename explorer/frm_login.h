@@ -69,6 +69,10 @@ class frmLogin {
   std::function<void()> on_show;
   std::function<void()> on_hide;
 
+  // Product name of the captions and message titles; the Win32 program sets
+  // it from its own version resource.
+  std::string product_name = kProductName;
+
   // -------------------------------------------------------- login state
   UserRecord current_user = UserRecord::EndOfTable();
   std::string current_record_number;  // decimal text, "3" for record 3
@@ -98,10 +102,28 @@ class frmLogin {
   void CheckSessionAllowance();
   [[noreturn]] void ForceLogOff();
 
+  // The three ways a login completes. Returns false when the login did not
+  // complete: the failure was shown and the window must wait again.
+  enum class LoginVariant { kAutomaticA, kAutomaticB, kOkButton };
+  bool CompleteLogin(LoginVariant variant);
+
+  // "<product> Message".
+  std::string MessageTitle() const { return product_name + " Message"; }
+  // Shows "number: description" with the stop icon.
+  void ShowRuntimeError(int32_t number, const std::string& description);
+
   // Applies the current user's restrictions, starts the shell and ends the
   // program. Raises the errors of its non-suppressed steps.
   void WriteSettings();
   void SetStartMenu(int32_t mask, int32_t scope);
+
+ private:
+  void Centre();
+  // Sets the caption, shows the window and puts the focus in the password box.
+  void Show();
+
+  // EjectDrive of Tessel.DLL once bound (at the disc guard's first call).
+  void* eject_drive_ = nullptr;
 };
 
 }  // namespace nox

@@ -1,0 +1,109 @@
+// The credential check, the two buttons and the completion of a login.
+#include <string>
+
+#include "common/regpath.h"
+#include "common/runtime_error.h"
+#include "explorer/ansi_text.h"
+#include "explorer/frm_login.h"
+
+namespace nox {
+namespace {
+
+constexpr const char* kUserPath =
+    "Local_Machine,Software\\Quillon\\Netsieve\\CurrentVersion\\,User";
+constexpr const char* kUserNamePath =
+    "Local_Machine,Software\\Quillon\\Netsieve\\CurrentVersion\\,UserName";
+constexpr const char* kCorrectPassword = "Correct_password";
+
+// Check states, compared as numbers (2 is never used).
+constexpr int kNameUnseen = 0;
+constexpr int kWrongPassword = 1;
+constexpr int kMatched = 3;
+
+// The user name and password of the last login, one line each.
+long WriteCurrentUserFile(const std::string& system_directory, const std::string& name,
+                          const std::string& password) {
+  return platform::WriteWholeFile(system_directory + "user.cur", name + "\r\n" + password + "\r\n");
+}
+
+}  // namespace
+
+std::string frmLogin::password_verify(const std::string& name, const std::string& password) {
+  int state = kNameUnseen;
+  int32_t n = 1;
+  UserRecord record = ReadUserRecord(n);
+  while (record.TrimmedName() != "EOF") {
+    const bool same_name = EqualsIgnoreCase(record.TrimmedName(), name);
+    if (same_name && TrimBlanks(FieldText(record.password)) == password) {
+      state = kMatched;
+      current_record_number = std::to_string(n);
+      ComputeSessionMinutes(n);
+      break;
+    }
+    if (same_name && state < 2) state = kWrongPassword;
+    ++n;
+    record = ReadUserRecord(n);
+  }
+  if (state == kMatched) return kCorrectPassword;
+  return state == kNameUnseen ? "name" : "password";
+}
+
+void frmLogin::cmdOK_Click() {
+  if (Text1[0].text.empty()) Text1[0].text = ".Default";
+  if (password_verify(Text1[0].text, Text1[1].text) == kCorrectPassword) {
+    CompleteLogin(LoginVariant::kOkButton);
+    return;
+  }
+  const std::string result = password_verify(Text1[0].text, Text1[1].text);
+  platform::MessageBox("Sorry, your " + result + " does not verify. Please check it and try again.",
+                       MessageTitle(), platform::kMbOk);
+}
+
+void frmLogin::cmdCancel_Click() {
+  platform::ExitWindows(0, 6);
+  platform::EndProgram(0);
+}
+
+bool frmLogin::CompleteLogin(LoginVariant variant) {
+  const bool automatic = variant != LoginVariant::kOkButton;
+  // A login that cannot complete says why; the OK path's window comes back.
+  auto fail = [&](int32_t number, const std::string& description) {
+    if (!automatic) {
+      visible = true;
+      if (on_show) on_show();
+    }
+    ShowRuntimeError(number, description);
+    return false;
+  };
+  if (variant == LoginVariant::kOkButton) {
+    visible = false;
+    if (on_hide) on_hide();
+    const long error = WriteCurrentUserFile(system_directory, Text1[0].text, Text1[1].text);
+    // Without the record of who logged in the login must not go on.
+    if (error != platform::kSuccess) {
+      const int32_t number = FileErrorNumber(error);
+      return fail(number, StandardErrorText(number));
+    }
+  } else if (variant == LoginVariant::kAutomaticB) {
+    WriteCurrentUserFile(system_directory, Text1[0].text, Text1[1].text);
+  }
+  IgnoreErrors([&] { RegWrite(kUserPath, current_record_number, platform::kRegSz); });
+  if (automatic) {
+    IgnoreErrors(
+        [&] { RegWrite(kUserNamePath, FieldText(current_user.user_name), platform::kRegSz); });
+    CheckSessionAllowance();
+  }
+  try {
+    WriteSettings();
+  } catch (const RuntimeError& error) {
+    return fail(error.number(), error.description());
+  }
+  return true;
+}
+
+void frmLogin::ShowRuntimeError(int32_t number, const std::string& description) {
+  platform::MessageBox(std::to_string(number) + ": " + description, MessageTitle(),
+                       platform::kMbOk | platform::kMbIconStop);
+}
+
+}  // namespace nox
