@@ -1,0 +1,167 @@
+// SetPassword and CheckPassword of the built Tessel.dll, on the machine's
+// own Wardkeep key (removed before and after every test).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tessel/cipher_core.h"
+#include "tessel/test_library.h"
+
+namespace tessel {
+namespace {
+
+using testing::ExportAs;
+using testing::PathExport;
+using testing::StringExport;
+
+constexpr char kWardkeep[] = "Software\\Quillon\\Nox\\CurrentVersion\\Wardkeep";
+
+// The stored form of a text: its cipher block up to the first zero byte,
+// computed with the portable cipher.
+std::string StoredForm(const std::string& text) {
+  char block[81] = {};
+  std::memcpy(block, text.data(), text.size());
+  EncryptBlockPortable(block);
+  return std::string(block);
+}
+
+struct StoredValue {
+  std::string name;
+  DWORD type = 0;
+  std::string data;
+};
+
+std::vector<StoredValue> WardkeepValues() {
+  std::vector<StoredValue> values;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kWardkeep, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return values;
+  }
+  for (DWORD index = 0;; ++index) {
+    char name[256];
+    DWORD name_size = sizeof name;
+    BYTE data[1024];
+    DWORD data_size = sizeof data;
+    StoredValue value;
+    if (RegEnumValueA(key, index, name, &name_size, nullptr, &value.type, data, &data_size) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    value.name.assign(name, name_size);
+    value.data.assign(reinterpret_cast<char*>(data), data_size);
+    values.push_back(value);
+  }
+  RegCloseKey(key);
+  return values;
+}
+
+class PasswordStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kWardkeep); }
+  void TearDown() override { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kWardkeep); }
+
+  int32_t Set(const std::string& password) {
+    std::memset(buffer_, 0x5c, sizeof buffer_);
+    std::memcpy(buffer_, password.c_str(), password.size() + 1);
+    return set_password_(buffer_);
+  }
+
+  StringExport set_password_ = ExportAs<StringExport>("SetPassword");
+  PathExport check_password_ = ExportAs<PathExport>("CheckPassword");
+  char buffer_[128];
+};
+
+TEST_F(PasswordStoreTest, NothingStoredGivesMinusTwo) {
+  EXPECT_EQ(check_password_("anything"), -2);
+  EXPECT_EQ(check_password_(""), 0);
+}
+
+TEST_F(PasswordStoreTest, StoredPasswordMatchesOnlyItself) {
+  ASSERT_EQ(Set("Ad1min"), -1);
+  EXPECT_EQ(check_password_("Ad1min"), -1);
+  EXPECT_EQ(check_password_("ad1min"), 0);
+  EXPECT_EQ(check_password_("AD1MIN"), 0);
+  EXPECT_EQ(check_password_("Ad1mi"), 0);
+  EXPECT_EQ(check_password_("Ad1min "), 0);
+  EXPECT_EQ(check_password_(""), 0);
+  EXPECT_EQ(check_password_(std::string(90, 'A').c_str()), 0);
+}
+
+TEST_F(PasswordStoreTest, CallersBufferHoldsTheCipherBlock) {
+  ASSERT_EQ(Set("Ad1min"), -1);
+  char expected[81] = "Ad1min";
+  EncryptBlockPortable(expected);
+  EXPECT_EQ(std::string(buffer_, 81), std::string(expected, 81));
+  EXPECT_EQ(buffer_[80], '\0');
+  EXPECT_EQ(buffer_[81], 0x5c);
+}
+
+TEST_F(PasswordStoreTest, StoredFormIsTheCipheredNameAndData) {
+  ASSERT_EQ(Set("Ad1min"), -1);
+  const std::vector<StoredValue> values = WardkeepValues();
+  ASSERT_EQ(values.size(), 1u);
+  EXPECT_NE(values[0].name, "Password");
+  EXPECT_EQ(values[0].name, StoredForm("Password"));
+  EXPECT_EQ(values[0].type, static_cast<DWORD>(REG_SZ));
+  // The library gives the registry no terminator; the ANSI call may store one.
+  std::string data = values[0].data;
+  if (!data.empty() && data.back() == '\0') data.pop_back();
+  EXPECT_EQ(data, StoredForm("Ad1min"));
+}
+
+TEST_F(PasswordStoreTest, ValueWrittenByAnEarlierInstallationIsReadable) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kWardkeep, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  const std::string name = StoredForm("Password");
+  const std::string data = StoredForm("from before");
+  RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                 static_cast<DWORD>(data.size()));
+  RegCloseKey(key);
+  EXPECT_EQ(check_password_("from before"), -1);
+  EXPECT_EQ(check_password_("from Before"), 0);
+}
+
+TEST_F(PasswordStoreTest, NewPasswordReplacesTheOldOne) {
+  ASSERT_EQ(Set("first"), -1);
+  ASSERT_EQ(Set("second"), -1);
+  EXPECT_EQ(check_password_("second"), -1);
+  EXPECT_EQ(check_password_("first"), 0);
+}
+
+TEST_F(PasswordStoreTest, EightyCharacterPassword) {
+  const std::string password(80, 'p');
+  ASSERT_EQ(Set(password), -1);
+  EXPECT_EQ(check_password_(password.c_str()), -1);
+  EXPECT_EQ(check_password_(password.substr(0, 79).c_str()), 0);
+}
+
+TEST_F(PasswordStoreTest, EmptyOrOverlongPasswordIsNotStored) {
+  EXPECT_EQ(Set(""), 0);
+  const std::string overlong(81, 'p');
+  EXPECT_EQ(Set(overlong), 0);
+  EXPECT_EQ(std::string(buffer_), overlong);
+  EXPECT_EQ(check_password_(overlong.c_str()), -2);
+}
+
+// A password whose cipher block has a zero byte within its first length + 1
+// bytes would be stored cut short and never match again: it is refused.
+TEST_F(PasswordStoreTest, PasswordThatCannotBeStoredWholeIsRefused) {
+  const std::string unstorable = "Login6word";
+  char block[81] = {};
+  std::memcpy(block, unstorable.data(), unstorable.size());
+  EncryptBlockPortable(block);
+  ASSERT_LT(std::strlen(block), unstorable.size() + 1) << "the case needs a zero in the block";
+
+  ASSERT_EQ(Set("kept"), -1);
+  EXPECT_EQ(Set(unstorable), 0);
+  EXPECT_EQ(std::string(buffer_), unstorable);
+  EXPECT_EQ(check_password_(unstorable.c_str()), 0);
+  EXPECT_EQ(check_password_("kept"), -1);
+}
+
+}  // namespace
+}  // namespace tessel
