@@ -1,0 +1,117 @@
+// noxadmin's own file layer: the folder that holds the tables, read on the
+// host's file system directly (noxadmin edits tables of a Windows folder, a
+// Wine prefix or a copy on a Linux machine alike).
+//
+// Every file noxadmin changes is written whole to a temporary file in the
+// same folder and then renamed over the old one, so a crash leaves the old
+// file or the new one, never half of one.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nox::admin {
+
+// A command that failed (exit status 1). Its text names what is wrong (the
+// field, the file).
+class Failure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A command refused before anything was changed.
+class Refusal : public Failure {
+ public:
+  using Failure::Failure;
+};
+
+// `dir` and `name` joined with the host's separator.
+std::string JoinPath(const std::string& dir, std::string_view name);
+
+// A numbered per-user file: n.TBL (the program list), n.KWT, n.pmk and the
+// backups n.tbb, n.kwb, n.pmb of other components.
+struct CompanionFile {
+  int number = 0;
+  std::string name;       // as found in the folder
+  std::string extension;  // as found, without the dot
+};
+
+// The extensions of the per-user files, lower case.
+extern const std::vector<std::string> kCompanionExtensions;
+
+class TableFolder {
+ public:
+  explicit TableFolder(std::string dir) : dir_(std::move(dir)) {}
+
+  const std::string& dir() const { return dir_; }
+
+  // The file's name in the folder, matched without regard to letter case as
+  // Windows does; `name` itself when there is no such file.
+  std::string ActualName(std::string_view name) const;
+  std::string PathOf(std::string_view name) const { return JoinPath(dir_, ActualName(name)); }
+  bool Exists(std::string_view name) const;
+  // The names in the folder that match `name` without regard to case (more
+  // than one only on a case-sensitive file system).
+  std::vector<std::string> NamesMatching(std::string_view name) const;
+
+  // The whole file; nullopt when it does not exist. Refusal when it exists
+  // and cannot be read.
+  std::optional<std::string> Read(std::string_view name) const;
+
+  // Every per-user file, by number.
+  std::vector<CompanionFile> Companions() const;
+
+ private:
+  std::vector<std::string> Names() const;
+
+  std::string dir_;
+};
+
+bool IsDirectory(const std::string& path);
+// The names of the files and folders in `dir` ("." and ".." left out);
+// Refusal when it cannot be listed.
+std::vector<std::string> ListFolder(const std::string& dir);
+
+// The whole file at `path` (a file named on the command line). Refusal when
+// it cannot be read.
+std::string ReadHostFile(const std::string& path);
+
+// Writes `bytes` to a new temporary file beside `target` (flushed to the
+// disk) and returns its path. Refusal on failure, leaving nothing behind.
+std::string WriteTemporary(const std::string& target, std::string_view bytes);
+// Renames `from` to `to`, replacing `to` in one step. Refusal on failure.
+void ReplaceWith(const std::string& from, const std::string& to);
+// Deletes the file; false when it could not be deleted.
+bool RemoveFile(const std::string& path);
+// WriteTemporary then ReplaceWith.
+void WriteReplacing(const std::string& target, std::string_view bytes);
+
+// One change of the table folder, applied by Commit: a new USER.TBL whose
+// records may have moved (each per-user file follows its record), new
+// program list files, a new NoxSettings.TBL.
+struct FolderChange {
+  std::optional<std::string> user_table;
+  // The number of records of the table before the change (records after an
+  // "EOF" record included).
+  int old_record_count = 0;
+  // For each record number j of the new table, origin[j - 1] is the number
+  // the record had before, or 0 for a new record. Empty: no record moved.
+  std::vector<int> origin;
+  // Program list files to write, by record number of the new table.
+  std::map<int, std::string> program_lists;
+  std::optional<std::string> settings;
+};
+
+// Applies the change. Per-user files of records that moved are set aside
+// under temporary names, the new program lists written to temporary files,
+// the table replaced, then everything renamed into place; files of removed
+// records are deleted last. A failure before the table is replaced undoes
+// what was done and raises Refusal; one after it raises Failure naming the
+// files left over.
+void Commit(const TableFolder& folder, const FolderChange& change);
+
+}  // namespace nox::admin

@@ -1,0 +1,132 @@
+#include "tools/admin_session.h"
+
+#include <ostream>
+
+#include "tools/admin_text.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+namespace nox::admin {
+namespace {
+
+constexpr const char* kUserTableName = "USER.TBL";
+constexpr const char* kSettingsName = "NoxSettings.TBL";
+
+// The system directory of a Wine prefix, as wineboot makes it.
+constexpr const char* kPrefixSystemDirectory = "drive_c/windows/system32";
+constexpr const char* kPrefixSystemDirectoryWindows = "C:\\windows\\system32\\";
+
+}  // namespace
+
+std::optional<std::string> ParsedArgs::Option(std::string_view name) const {
+  std::optional<std::string> value;
+  for (const auto& [option, text] : options) {
+    if (option == name) value = text;
+  }
+  return value;
+}
+
+std::string ToAnsi(std::string_view text, std::string_view what) {
+  std::optional<std::string> ansi = InputToAnsi(text);
+  if (!ansi) {
+    throw Refusal(std::string(what) +
+                  ": holds a character the Windows code page (1252) cannot store, or is not "
+                  "valid UTF-8 text");
+  }
+  return *ansi;
+}
+
+const TableFolder& Session::Folder() {
+  if (folder_) return *folder_;
+  std::string dir;
+  if (dir_) {
+    dir = *dir_;
+    if (!IsDirectory(dir)) throw Refusal("--dir: no folder " + dir);
+  } else if (prefix_) {
+    dir = JoinPath(*prefix_, kPrefixSystemDirectory);
+    if (!IsDirectory(dir)) {
+      throw Refusal("--prefix: " + *prefix_ + " is not a Wine prefix (it has no " +
+                    kPrefixSystemDirectory + ")");
+    }
+  } else {
+#if defined(_WIN32)
+    char buffer[MAX_PATH + 1] = {};
+    const UINT length = GetSystemDirectoryA(buffer, sizeof buffer);
+    if (length == 0 || length > MAX_PATH) throw Refusal("cannot find the system directory");
+    dir = buffer;
+#else
+    throw UsageError("say where the tables are: --dir DIR or --prefix WINEPREFIX");
+#endif
+  }
+  folder_.emplace(dir);
+  return *folder_;
+}
+
+std::optional<std::string> Session::WindowsSystemDirectory() const {
+  if (dir_) return std::nullopt;
+  if (prefix_) return std::string(kPrefixSystemDirectoryWindows);
+#if defined(_WIN32)
+  char buffer[MAX_PATH + 1] = {};
+  const UINT length = GetSystemDirectoryA(buffer, sizeof buffer);
+  if (length == 0 || length > MAX_PATH) return std::nullopt;
+  std::string dir = buffer;
+  if (dir.back() != '\\') dir.push_back('\\');
+  return dir;
+#else
+  return std::nullopt;
+#endif
+}
+
+UserTable Session::LoadTable() {
+  const std::optional<std::string> bytes = Folder().Read(kUserTableName);
+  return UserTable::Decode(bytes.value_or(""));
+}
+
+UserDraft Session::LoadDraft(const UserTable& table, int n) {
+  UserDraft draft;
+  draft.record = table.record(n);
+  const std::string name = std::to_string(n) + ".TBL";
+  const std::optional<std::string> text = Folder().Read(name);
+  const int lines = draft.record.program_list_count;
+  const int programs = draft.record.allowed_program_count;
+  if (text) {
+    draft.programs = ParseProgramList(*text, lines, programs, &draft.programs_complete);
+  } else {
+    draft.programs_complete = lines == 0 && programs == 0;
+  }
+  return draft;
+}
+
+int Session::FindUser(const UserTable& table, const std::string& name) {
+  const std::optional<int> n = table.Find(ToAnsi(name, "NAME"));
+  if (!n) throw Refusal("no user \"" + name + "\"");
+  return *n;
+}
+
+void Session::Save(const UserTable& table, const std::map<int, const UserDraft*>& edited) {
+  FolderChange change;
+  change.user_table = table.Encode();
+  change.old_record_count = table.decoded_record_count();
+  if (table.Reordered()) change.origin = table.origin();
+  for (const auto& [number, draft] : edited) {
+    if (draft->discs_set || draft->programs_set) {
+      change.program_lists[number] = FormatProgramList(draft->programs);
+    }
+  }
+  Commit(Folder(), change);
+  NoteMasterCopy();
+}
+
+void Session::NoteMasterCopy() {
+  const std::optional<std::string> bytes = Folder().Read(kSettingsName);
+  if (!bytes || bytes->empty()) return;
+  const SettingsRecord settings = DecodeSettingsRecord(*bytes);
+  if (settings.copy_from_master == 0) return;
+  err() << "noxadmin: note: the login program copies the tables from the master folder "
+        << AnsiToOutput(TrimBlanks(FieldText(settings.master_path)))
+        << " at every start; make the same change there, or it is undone at the next start\n";
+}
+
+}  // namespace nox::admin

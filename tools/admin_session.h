@@ -1,0 +1,102 @@
+// What the commands of noxadmin share: the parsed command line, the table
+// folder and the loading and saving of the tables.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "common/catalogue.h"
+#include "explorer/records.h"
+#include "tools/admin_cli.h"
+#include "tools/admin_files.h"
+#include "tools/user_fields.h"
+#include "tools/user_table.h"
+
+namespace nox::admin {
+
+// A wrong command line (exit status 2).
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct ParsedArgs {
+  std::vector<std::string> positional;
+  // Options in command-line order, without their "--".
+  std::vector<std::pair<std::string, std::string>> options;
+
+  std::optional<std::string> Option(std::string_view name) const;
+  bool Has(std::string_view name) const { return Option(name).has_value(); }
+};
+
+class Session {
+ public:
+  Session(AdminContext& context, std::optional<std::string> dir, std::optional<std::string> prefix)
+      : context_(context), dir_(std::move(dir)), prefix_(std::move(prefix)) {}
+
+  AdminContext& context() { return context_; }
+  std::ostream& out() { return context_.out; }
+  std::ostream& err() { return context_.err; }
+
+  // The table folder named on the command line (or the Windows system
+  // directory of the Win32 build). UsageError when none was named, Refusal
+  // when it does not exist.
+  const TableFolder& Folder();
+  // The folder as the login program names it, with its final "\"
+  // ("C:\windows\system32\" in a Wine prefix); nothing for --dir.
+  std::optional<std::string> WindowsSystemDirectory() const;
+
+  UserTable LoadTable();
+  // User n of the table with its program list file.
+  UserDraft LoadDraft(const UserTable& table, int n);
+  // The number of the user named `name` (as typed); Refusal when none.
+  int FindUser(const UserTable& table, const std::string& name);
+
+  // Writes the table (and the program lists of `edited`, by record number)
+  // back; per-user files follow their records.
+  void Save(const UserTable& table, const std::map<int, const UserDraft*>& edited);
+
+  // A note on the error stream when the login program copies the tables
+  // from a master folder at every start (the local edit would be lost).
+  void NoteMasterCopy();
+
+ private:
+  AdminContext& context_;
+  std::optional<std::string> dir_;
+  std::optional<std::string> prefix_;
+  std::optional<TableFolder> folder_;
+};
+
+// A command-line value (UTF-8 on Linux) in the tables' code page; Refusal
+// naming `what` when it has characters the code page lacks.
+std::string ToAnsi(std::string_view text, std::string_view what);
+
+// What the set bits of the masks switch on, one line each, in mask and bit
+// order.
+std::vector<std::string> RestrictionsOf(const LevelMasks& masks);
+
+// The commands, each given the session and its parsed arguments.
+int UserList(Session& session, const ParsedArgs& args);
+int UserShow(Session& session, const ParsedArgs& args);
+int UserAdd(Session& session, const ParsedArgs& args);
+int UserSet(Session& session, const ParsedArgs& args);
+int UserRemove(Session& session, const ParsedArgs& args);
+int UserRename(Session& session, const ParsedArgs& args);
+int UserMove(Session& session, const ParsedArgs& args);
+int UserGrant(Session& session, const ParsedArgs& args);
+int SettingsShow(Session& session, const ParsedArgs& args);
+int SettingsSet(Session& session, const ParsedArgs& args);
+int Levels(Session& session, const ParsedArgs& args);
+int Plan(Session& session, const ParsedArgs& args);
+int Check(Session& session, const ParsedArgs& args);
+int Import(Session& session, const ParsedArgs& args);
+int Export(Session& session, const ParsedArgs& args);
+int PasswordSet(Session& session, const ParsedArgs& args);
+int PasswordCheck(Session& session, const ParsedArgs& args);
+
+}  // namespace nox::admin

@@ -1,0 +1,460 @@
+// The commands that read and edit users and settings.
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+#include <ostream>
+
+#include "common/catalogue.h"
+#include "common/ole_date.h"
+#include "common/runtime_error.h"
+#include "tools/admin_session.h"
+#include "tools/admin_text.h"
+
+namespace nox::admin {
+namespace {
+
+constexpr const char* kSettingsName = "NoxSettings.TBL";
+
+// Display width of UTF-8 (or ANSI) output: bytes that start a character.
+size_t DisplayWidth(const std::string& text) {
+  return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
+}
+
+std::string Padded(const std::string& text, size_t width) {
+  const size_t shown = DisplayWidth(text);
+  return shown >= width ? text : text + std::string(width - shown, ' ');
+}
+
+void PrintColumns(std::ostream& out, const std::vector<std::vector<std::string>>& rows) {
+  std::vector<size_t> widths;
+  for (const auto& row : rows) {
+    widths.resize(std::max(widths.size(), row.size()), 0);
+    for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], DisplayWidth(row[i]));
+  }
+  for (const auto& row : rows) {
+    std::string line;
+    for (size_t i = 0; i < row.size(); ++i) {
+      line += i + 1 < row.size() ? Padded(row[i], widths[i] + 2) : row[i];
+    }
+    out << line << "\n";
+  }
+}
+
+std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
+
+std::string DateText(double ole_date) {
+  if (ole_date == 0.0) return "never";
+  try {
+    const platform::LocalTime t = FromOleDate(ole_date);
+    return std::to_string(t.year) + "-" + TwoDigits(t.month) + "-" + TwoDigits(t.day) + " " +
+           TwoDigits(t.hour) + ":" + TwoDigits(t.minute);
+  } catch (const RuntimeError&) {
+    return "not a date";
+  }
+}
+
+// The minutes left today as the login program will count them.
+int64_t MinutesLeftToday(const UserRecord& record, const platform::LocalTime& now) {
+  bool new_day = true;
+  try {
+    new_day = CalendarDaysBetween(FromOleDate(record.last_use_date), now) >= 1;
+  } catch (const RuntimeError&) {
+  }
+  return static_cast<int64_t>(record.allowed_minutes) - (new_day ? 0 : record.used_minutes);
+}
+
+std::string ProgramsSummary(const UserDraft& draft) {
+  const UserRecord& record = draft.record;
+  if (record.allowed_program_count == 0) return "all";
+  if (!draft.programs_complete) {
+    return "? (" + std::to_string(record.allowed_program_count) +
+           " listed, but the program list file is missing or short)";
+  }
+  if (draft.programs.programs.front().flag == "True") return "all (lifted by the list's flag)";
+  std::string names;
+  for (const ProgramEntry& entry : draft.programs.programs) {
+    names += (names.empty() ? "" : ", ") + AnsiToOutput(entry.name);
+  }
+  return names;
+}
+
+std::string MinutesSummary(const UserRecord& record, const platform::LocalTime& now) {
+  if (!BudgetOn(record)) return "no limit";
+  return std::to_string(record.allowed_minutes) + " per day; used " +
+         std::to_string(record.used_minutes) + ", last use " + DateText(record.last_use_date) +
+         "; " + std::to_string(MinutesLeftToday(record, now)) + " left today";
+}
+
+std::string LevelSummary(const UserRecord& record) {
+  return LevelName(record) + " (" + AnsiToOutput(TrimBlanks(FieldText(record.level_triple))) + ")";
+}
+
+// Applies the field options in command-line order.
+void ApplyOptions(UserDraft& draft, const ParsedArgs& args) {
+  for (const auto& [name, value] : args.options) {
+    ApplyField(draft, name, ToAnsi(value, "--" + name));
+  }
+  CheckProgramListEdit(draft);
+}
+
+// Refusal when another user than `self` already has the name.
+void CheckUnique(const UserTable& table, const std::string& ansi_name, std::optional<int> self) {
+  const std::optional<int> found = table.Find(ansi_name);
+  if (found && found != self) {
+    throw Refusal("name: user " + std::to_string(*found) + " is already called \"" +
+                  AnsiToOutput(table.record(*found).TrimmedName()) + "\"");
+  }
+}
+
+std::optional<int64_t> PositiveNumber(const std::string& text) {
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  int64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (value < 1 || value > std::numeric_limits<int32_t>::max()) return std::nullopt;
+  return value;
+}
+
+// The record the login program uses when NoxSettings.TBL cannot be read.
+SettingsRecord DefaultSettingsRecordFor(Session& session) {
+  SettingsRecord settings;
+  SetFieldText(settings.master_path, session.WindowsSystemDirectory().value_or(""));
+  settings.option_word = 1;
+  settings.copy_from_master = 0;
+  return settings;
+}
+
+SettingsRecord LoadSettings(Session& session, std::string* tail, bool* exists) {
+  const std::optional<std::string> bytes = session.Folder().Read(kSettingsName);
+  *exists = bytes && !bytes->empty();
+  if (!*exists) return DefaultSettingsRecordFor(session);
+  if (bytes->size() > SettingsRecord::kSize) *tail = bytes->substr(SettingsRecord::kSize);
+  return DecodeSettingsRecord(*bytes);
+}
+
+// Every user of the table with its program list.
+std::vector<UserDraft> LoadAll(Session& session, const UserTable& table) {
+  std::vector<UserDraft> drafts;
+  for (int n = 1; n <= table.user_count(); ++n) drafts.push_back(session.LoadDraft(table, n));
+  return drafts;
+}
+
+std::string FilesOf(const TableFolder& folder, int n) {
+  std::string names;
+  for (const CompanionFile& file : folder.Companions()) {
+    if (file.number == n) names += (names.empty() ? "" : ", ") + AnsiToOutput(file.name);
+  }
+  return names.empty() ? "none" : names;
+}
+
+}  // namespace
+
+int UserList(Session& session, const ParsedArgs&) {
+  const UserTable table = session.LoadTable();
+  std::vector<std::vector<std::string>> rows = {
+      {"#", "Name", "Level", "Minutes", "Used", "Last use", "Net", "Programs"}};
+  for (int n = 1; n <= table.user_count(); ++n) {
+    const UserDraft draft = session.LoadDraft(table, n);
+    const UserRecord& record = draft.record;
+    const bool budget = BudgetOn(record);
+    rows.push_back({std::to_string(n), AnsiToOutput(record.TrimmedName()), LevelName(record),
+                    budget ? std::to_string(record.allowed_minutes) : "no limit",
+                    budget ? std::to_string(record.used_minutes) : "-",
+                    budget ? DateText(record.last_use_date) : "-",
+                    std::to_string(record.network_level), ProgramsSummary(draft)});
+  }
+  if (table.user_count() == 0) {
+    session.out() << "No users.\n";
+  } else {
+    PrintColumns(session.out(), rows);
+  }
+  if (table.user_count() < table.record_count() || table.has_fragment()) {
+    session.err() << "noxadmin: note: USER.TBL holds more than its users; see \"noxadmin check\"\n";
+  }
+  return kExitOk;
+}
+
+int UserShow(Session& session, const ParsedArgs& args) {
+  const UserTable table = session.LoadTable();
+  const int n = session.FindUser(table, args.positional[0]);
+  const UserDraft draft = session.LoadDraft(table, n);
+  const UserRecord& record = draft.record;
+  std::vector<std::vector<std::string>> rows;
+  for (const FieldInfo& field : kFields) {
+    std::string value = AnsiToOutput(FieldValue(draft, field.name));
+    const std::string_view name = field.name;
+    if (name == "level") value = LevelSummary(record);
+    if (name == "minutes") value = MinutesSummary(record, session.context().now);
+    if (name == "programs") value = ProgramsSummary(draft);
+    if (name == "discs" && !draft.programs_complete)
+      value += " (program list file missing or short)";
+    rows.push_back({std::string(field.name), value});
+  }
+  rows.push_back({"record", std::to_string(n) + " of " + std::to_string(table.user_count())});
+  rows.push_back({"files", FilesOf(session.Folder(), n)});
+  PrintColumns(session.out(), rows);
+  return kExitOk;
+}
+
+int UserAdd(Session& session, const ParsedArgs& args) {
+  UserTable table = session.LoadTable();
+  const std::string name = ToAnsi(args.positional[0], "name");
+  UserDraft draft;
+  ApplyField(draft, "name", name);
+  SetFieldText(draft.record.level_triple, "0,0,0");
+  CheckUnique(table, name, std::nullopt);
+  ApplyOptions(draft, args);
+  if (table.user_count() >= 99999) throw Refusal("the table is full");
+  const int n = table.Add(draft.record);
+  for (const CompanionFile& file : session.Folder().Companions()) {
+    const bool replaced =
+        SameName(file.extension, "TBL") && (draft.discs_set || draft.programs_set);
+    if (file.number == n && !replaced) {
+      session.err() << "noxadmin: note: " << AnsiToOutput(file.name)
+                    << " already exists and now belongs to the new user\n";
+    }
+  }
+  session.Save(table, {{n, &draft}});
+  session.out() << "Added user " << n << ": " << args.positional[0] << "\n";
+  return kExitOk;
+}
+
+int UserSet(Session& session, const ParsedArgs& args) {
+  if (args.options.empty()) throw UsageError("user set: name at least one field to change");
+  UserTable table = session.LoadTable();
+  const int n = session.FindUser(table, args.positional[0]);
+  UserDraft draft = session.LoadDraft(table, n);
+  ApplyOptions(draft, args);
+  table.record(n) = draft.record;
+  session.Save(table, {{n, &draft}});
+  session.out() << "Changed user " << n << ": " << args.positional[0] << "\n";
+  return kExitOk;
+}
+
+int UserRemove(Session& session, const ParsedArgs& args) {
+  UserTable table = session.LoadTable();
+  const int n = session.FindUser(table, args.positional[0]);
+  table.Remove(n);
+  session.Save(table, {});
+  session.out() << "Removed user " << n << ": " << args.positional[0] << "\n";
+  return kExitOk;
+}
+
+int UserRename(Session& session, const ParsedArgs& args) {
+  UserTable table = session.LoadTable();
+  const int n = session.FindUser(table, args.positional[0]);
+  const std::string new_name = ToAnsi(args.positional[1], "name");
+  UserDraft draft;
+  draft.record = table.record(n);
+  ApplyField(draft, "name", new_name);
+  CheckUnique(table, new_name, n);
+  table.record(n) = draft.record;
+  session.Save(table, {});
+  session.out() << "Renamed user " << n << " to " << args.positional[1] << "\n";
+  return kExitOk;
+}
+
+int UserMove(Session& session, const ParsedArgs& args) {
+  UserTable table = session.LoadTable();
+  const int n = session.FindUser(table, args.positional[0]);
+  const std::optional<int64_t> to = PositiveNumber(args.positional[1]);
+  if (!to || *to > table.user_count()) {
+    throw Refusal("POSITION: \"" + args.positional[1] + "\" is not a place from 1 to " +
+                  std::to_string(table.user_count()));
+  }
+  table.Move(n, static_cast<int>(*to));
+  session.Save(table, {});
+  session.out() << "Moved user " << args.positional[0] << " from " << n << " to " << *to << "\n";
+  return kExitOk;
+}
+
+int UserGrant(Session& session, const ParsedArgs& args) {
+  UserTable table = session.LoadTable();
+  const int n = session.FindUser(table, args.positional[0]);
+  const std::optional<int64_t> minutes = PositiveNumber(args.positional[1]);
+  if (!minutes) throw Refusal("MINUTES: \"" + args.positional[1] + "\" is not a number of minutes");
+  UserRecord record = table.record(n);
+  GrantMinutes(record, static_cast<int32_t>(*minutes), session.context().now);
+  table.record(n) = record;
+  session.Save(table, {});
+  session.out() << "User " << args.positional[0] << " has "
+                << MinutesLeftToday(record, session.context().now) << " minutes left today\n";
+  return kExitOk;
+}
+
+int SettingsShow(Session& session, const ParsedArgs&) {
+  std::string tail;
+  bool exists = false;
+  const SettingsRecord settings = LoadSettings(session, &tail, &exists);
+  if (!exists) {
+    session.out() << "NoxSettings.TBL does not exist or is empty: the login program uses the "
+                     "system directory as the master folder and copies nothing.\n";
+    return kExitOk;
+  }
+  const std::string path = TrimBlanks(FieldText(settings.master_path));
+  const size_t slash = path.find_last_of("\\/");
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  PrintColumns(session.out(), {{"master-folder", AnsiToOutput(folder)},
+                               {"master path", AnsiToOutput(path)},
+                               {"copy-from-master", settings.copy_from_master != 0 ? "yes" : "no"},
+                               {"option word", std::to_string(settings.option_word)}});
+  return kExitOk;
+}
+
+int SettingsSet(Session& session, const ParsedArgs& args) {
+  if (args.options.empty()) throw UsageError("settings set: name a setting to change");
+  std::string tail;
+  bool exists = false;
+  SettingsRecord settings = LoadSettings(session, &tail, &exists);
+  if (!exists && !args.Has("master-folder") && !session.WindowsSystemDirectory()) {
+    throw Refusal("NoxSettings.TBL does not exist yet; give --master-folder too");
+  }
+  if (std::optional<std::string> value = args.Option("master-folder")) {
+    std::string folder = ToAnsi(TrimBlanks(*value), "--master-folder");
+    if (folder.empty()) throw Refusal("master-folder: an empty folder");
+    if (folder.back() != '\\' && folder.back() != '/') folder.push_back('\\');
+    if (folder.size() > settings.master_path.size()) {
+      throw Refusal("master-folder: " + std::to_string(folder.size()) +
+                    " characters, at most 200 fit");
+    }
+    SetFieldText(settings.master_path, folder);
+  }
+  if (std::optional<std::string> value = args.Option("copy-from-master")) {
+    if (*value != "yes" && *value != "no") {
+      throw Refusal("copy-from-master: \"" + *value + "\" is neither yes nor no");
+    }
+    settings.copy_from_master = *value == "yes" ? 1 : 0;
+  }
+  const SettingsRecordBytes bytes = EncodeSettingsRecord(settings);
+  FolderChange change;
+  change.settings = std::string(bytes.data(), bytes.size()) + tail;
+  Commit(session.Folder(), change);
+  session.out() << "Settings written\n";
+  return kExitOk;
+}
+
+int Import(Session& session, const ParsedArgs& args) {
+  const std::string text = ReadHostFile(args.positional[0]);
+  std::string error;
+  const std::optional<CsvDocument> csv = ParseCsv(text, &error);
+  if (!csv) throw Refusal(args.positional[0] + ": " + error);
+  const auto to_ansi = [&](const std::string& cell) -> std::optional<std::string> {
+    return csv->utf8_bom ? Utf8ToAnsi(cell) : InputToAnsi(cell);
+  };
+  if (csv->rows.empty()) throw Refusal(args.positional[0] + ": no header row");
+  std::vector<std::string> columns;
+  for (const std::string& cell : csv->rows[0]) {
+    std::string column = TrimBlanks(cell);
+    std::transform(column.begin(), column.end(), column.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    if (!IsField(column)) {
+      throw Refusal(args.positional[0] + ": unknown column \"" + cell + "\"");
+    }
+    if (std::find(columns.begin(), columns.end(), column) != columns.end()) {
+      throw Refusal(args.positional[0] + ": column \"" + column + "\" twice");
+    }
+    columns.push_back(column);
+  }
+  const auto name_column = std::find(columns.begin(), columns.end(), "name");
+  if (name_column == columns.end()) throw Refusal(args.positional[0] + ": no \"name\" column");
+  const size_t name_index = static_cast<size_t>(name_column - columns.begin());
+
+  UserTable table = session.LoadTable();
+  std::map<int, UserDraft> drafts;
+  std::vector<std::string> errors;
+  int added = 0;
+  int updated = 0;
+  for (size_t r = 1; r < csv->rows.size(); ++r) {
+    const std::vector<std::string>& row = csv->rows[r];
+    const std::string where = "line " + std::to_string(csv->row_lines[r]);
+    if (std::all_of(row.begin(), row.end(), [](const std::string& c) { return c.empty(); })) {
+      continue;
+    }
+    if (row.size() != columns.size()) {
+      errors.push_back(where + ": " + std::to_string(row.size()) + " cells, the header has " +
+                       std::to_string(columns.size()));
+      continue;
+    }
+    try {
+      const std::optional<std::string> name = to_ansi(TrimBlanks(row[name_index]));
+      if (!name) throw Refusal("name: a character the Windows code page (1252) cannot store");
+      if (std::optional<std::string> problem = UserNameProblem(*name)) {
+        throw Refusal("name: " + *problem);
+      }
+      std::optional<int> n = table.Find(*name);
+      UserDraft draft;
+      if (n) {
+        if (drafts.count(*n))
+          throw Refusal("name: \"" + row[name_index] + "\" is in the file twice");
+        draft = session.LoadDraft(table, *n);
+      } else {
+        ApplyField(draft, "name", *name);
+        SetFieldText(draft.record.level_triple, "0,0,0");
+      }
+      for (size_t c = 0; c < columns.size(); ++c) {
+        if (c == name_index || row[c].empty()) continue;
+        const std::optional<std::string> value = to_ansi(row[c]);
+        if (!value) {
+          throw Refusal(columns[c] + ": a character the Windows code page (1252) cannot store");
+        }
+        ApplyField(draft, columns[c], *value);
+      }
+      CheckProgramListEdit(draft);
+      if (n) {
+        table.record(*n) = draft.record;
+        ++updated;
+      } else {
+        n = table.Add(draft.record);
+        ++added;
+      }
+      drafts[*n] = draft;
+    } catch (const Refusal& refusal) {
+      errors.push_back(where + ": " + refusal.what());
+    }
+  }
+  if (!errors.empty()) {
+    for (const std::string& line : errors) session.err() << "noxadmin: " << line << "\n";
+    throw Refusal(args.positional[0] + ": " + std::to_string(errors.size()) +
+                  (errors.size() == 1 ? " row" : " rows") + " refused; nothing was imported");
+  }
+  if (args.Has("dry-run")) {
+    session.out() << "Would add " << added << " and update " << updated << " users\n";
+    return kExitOk;
+  }
+  std::map<int, const UserDraft*> edited;
+  for (const auto& [n, draft] : drafts) edited[n] = &draft;
+  session.Save(table, edited);
+  session.out() << "Added " << added << " and updated " << updated << " users\n";
+  return kExitOk;
+}
+
+int Export(Session& session, const ParsedArgs& args) {
+  const UserTable table = session.LoadTable();
+  std::vector<std::string> header;
+  for (const FieldInfo& field : kFields) header.push_back(field.name);
+  std::string text = CsvRow(header);
+  for (const UserDraft& draft : LoadAll(session, table)) {
+    std::vector<std::string> cells;
+    for (const FieldInfo& field : kFields) {
+      cells.push_back(AnsiToOutput(FieldValue(draft, field.name)));
+    }
+    if (!draft.programs_complete) {
+      session.err() << "noxadmin: note: the program list file of "
+                    << AnsiToOutput(draft.record.TrimmedName())
+                    << " is missing or short; exported as far as it could be read\n";
+    }
+    text += CsvRow(cells);
+  }
+  if (std::optional<std::string> output = args.Option("output")) {
+    WriteReplacing(*output, text);
+  } else {
+    session.out() << text;
+  }
+  return kExitOk;
+}
+
+}  // namespace nox::admin

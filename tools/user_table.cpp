@@ -1,0 +1,83 @@
+#include "tools/user_table.h"
+
+#include "tools/admin_files.h"
+#include "tools/admin_text.h"
+
+namespace nox::admin {
+
+UserTable UserTable::Decode(std::string_view bytes) {
+  UserTable table;
+  const size_t whole = bytes.size() / UserRecord::kSize;
+  for (size_t i = 0; i < whole; ++i) {
+    table.records_.push_back(
+        DecodeUserRecord(bytes.substr(i * UserRecord::kSize, UserRecord::kSize)));
+    table.origin_.push_back(static_cast<int>(i + 1));
+  }
+  table.fragment_ = std::string(bytes.substr(whole * UserRecord::kSize));
+  table.decoded_count_ = static_cast<int>(whole);
+  table.CountUsers();
+  return table;
+}
+
+std::string UserTable::Encode() const {
+  if (has_fragment()) {
+    throw Refusal("USER.TBL ends in a cut-off record (" + std::to_string(fragment_.size()) +
+                  " bytes after the last whole record); it is left as it is. "
+                  "Run \"noxadmin check\" and restore the file from a backup, or rebuild it "
+                  "with export and import");
+  }
+  std::string bytes;
+  bytes.reserve(records_.size() * UserRecord::kSize);
+  for (const UserRecord& record : records_) {
+    const UserRecordBytes encoded = EncodeUserRecord(record);
+    bytes.append(encoded.data(), encoded.size());
+  }
+  return bytes;
+}
+
+void UserTable::CountUsers() {
+  user_count_ = 0;
+  while (user_count_ < record_count() && records_[user_count_].TrimmedName() != "EOF") {
+    ++user_count_;
+  }
+}
+
+std::optional<int> UserTable::Find(std::string_view ansi_name) const {
+  const std::string wanted = FoldCase(TrimBlanks(ansi_name));
+  for (int n = 1; n <= user_count_; ++n) {
+    if (FoldCase(record(n).TrimmedName()) == wanted) return n;
+  }
+  return std::nullopt;
+}
+
+int UserTable::Add(const UserRecord& record) {
+  records_.insert(records_.begin() + user_count_, record);
+  origin_.insert(origin_.begin() + user_count_, 0);
+  ++user_count_;
+  return user_count_;
+}
+
+void UserTable::Remove(int n) {
+  records_.erase(records_.begin() + (n - 1));
+  origin_.erase(origin_.begin() + (n - 1));
+  CountUsers();
+}
+
+void UserTable::Move(int n, int to) {
+  UserRecord record = records_[n - 1];
+  const int from_origin = origin_[n - 1];
+  records_.erase(records_.begin() + (n - 1));
+  origin_.erase(origin_.begin() + (n - 1));
+  records_.insert(records_.begin() + (to - 1), record);
+  origin_.insert(origin_.begin() + (to - 1), from_origin);
+}
+
+bool UserTable::Reordered() const {
+  if (static_cast<int>(origin_.size()) != decoded_count_) return true;
+  for (size_t i = 0; i < origin_.size(); ++i) {
+    if (origin_[i] != static_cast<int>(i + 1)) return true;
+  }
+  return false;
+}
+
+}  // namespace nox::admin
