@@ -148,6 +148,43 @@ TEST_F(FilePartsTest, WipeLeavesAReadOnlyFileAndGoesOn) {
   EXPECT_FALSE(fake::DirectoryExists("C:\\NOX\\tmp\\sub"));
 }
 
+TEST_F(FilePartsTest, WipeRemovesLinksWithoutFollowingThem) {
+  fake::PutFile("C:\\DATA\\precious.doc", "keep me");
+  fake::PutFile("C:\\DATA\\inner\\more.doc", "keep me too");
+  fake::PutDirectoryLink("C:\\NOX\\tmp\\junction", "C:\\DATA");
+  fake::PutDirectoryLink("C:\\NOX\\tmp\\sub\\windows", "C:\\WINDOWS");
+  // Through the link the target's files are reachable, as on Windows.
+  std::vector<platform::FindEntry> through;
+  ASSERT_EQ(platform::FindFiles("C:\\NOX\\tmp\\junction\\*.doc", &through), platform::kSuccess);
+  ASSERT_EQ(through.size(), 1u);
+
+  ListBox queue;
+  WipeTemporaryFolder(queue, "C:\\NOX\\tmp");
+  EXPECT_EQ(fake::FileBytes("C:\\DATA\\precious.doc"), "keep me");
+  EXPECT_EQ(fake::FileBytes("C:\\DATA\\inner\\more.doc"), "keep me too");
+  EXPECT_TRUE(fake::FileExists("C:\\WINDOWS\\SYSTEM\\Timedate.cpl"));
+  EXPECT_TRUE(fake::FileExists("C:\\WINDOWS\\Recent\\b.lnk"));
+  EXPECT_FALSE(fake::DirectoryExists("C:\\NOX\\tmp\\junction"));
+  EXPECT_FALSE(fake::DirectoryExists("C:\\NOX\\tmp\\sub"));
+  EXPECT_FALSE(fake::FileExists("C:\\NOX\\tmp\\old.txt"));
+  EXPECT_TRUE(fake::DirectoryExists("C:\\NOX\\tmp"));
+}
+
+TEST_F(FilePartsTest, TemporaryFolderThatIsALinkIsReplacedNotEmptied) {
+  fake::PutFile("C:\\DATA\\precious.doc", "keep me");
+  ASSERT_EQ(platform::MoveFile("C:\\NOX\\tmp", "C:\\NOX\\tmp.old"), platform::kSuccess);
+  fake::PutDirectoryLink("C:\\NOX\\tmp", "C:\\DATA");
+  ListBox queue;
+  WipeTemporaryFolder(queue, "C:\\NOX\\tmp");
+  EXPECT_EQ(fake::FileBytes("C:\\DATA\\precious.doc"), "keep me");
+  uint32_t attributes = 0;
+  ASSERT_EQ(platform::GetFileAttributes("C:\\NOX\\tmp", &attributes), platform::kSuccess);
+  EXPECT_EQ(attributes & platform::kAttrReparsePoint, 0u);
+  std::vector<platform::FindEntry> entries;
+  platform::FindFiles("C:\\NOX\\tmp\\*", &entries);
+  EXPECT_EQ(entries.size(), 2u);  // "." and ".." only
+}
+
 TEST_F(FilePartsTest, RecentFilesGoOnlyWhenTheValueNamesAFolder) {
   DeleteRecentFiles(std::string(kRecentFolder) + "\\");
   EXPECT_FALSE(fake::FileExists(std::string(kRecentFolder) + "\\a.lnk"));

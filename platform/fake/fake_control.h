@@ -119,6 +119,10 @@ bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // Creates the folder and any missing folders above it.
 void MakeDirectories(const std::string& path);
+// Creates a folder link (a junction) at `link` pointing to the folder
+// `target`: paths through the link reach the target's contents, the link
+// itself reports kAttrReparsePoint and RemoveDirectory removes only the link.
+void PutDirectoryLink(const std::string& link, const std::string& target);
 // The full path of every file (not folder) on every drive, as stored, sorted.
 std::vector<std::string> AllFiles();
 

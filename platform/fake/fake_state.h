@@ -48,6 +48,9 @@ struct FsNode {
   uint32_t attributes = 0;  // read-only, hidden, system, archive bits only
   std::string data;
   std::map<std::string, std::unique_ptr<FsNode>> children;  // by folded name
+  // A folder link (junction): the absolute path it points to; empty for
+  // ordinary files and folders.
+  std::string link_target;
 };
 
 struct State {

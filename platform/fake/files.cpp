@@ -110,21 +110,35 @@ FsNode* Child(FsNode* folder, const std::string& name) {
   return it == folder->children.end() ? nullptr : it->second.get();
 }
 
+long FindExisting(const std::string& text, FsNode** node, FsNode** parent = nullptr,
+                  FsPath* parsed = nullptr);
+
+// The folder a folder link points to (the node itself when it is no link);
+// nullptr when the target is gone. Links to links are followed a few times.
+FsNode* Followed(FsNode* node) {
+  for (int hops = 0; node != nullptr && !node->link_target.empty(); ++hops) {
+    FsNode* target = nullptr;
+    if (hops == 8 || FindExisting(node->link_target, &target) != kSuccess) return nullptr;
+    node = target;
+  }
+  return node;
+}
+
 // The folder that holds the path's last name; kPathNotFound when a folder on
 // the way is missing or is a file.
 long FindParent(const FsPath& path, FsNode** parent) {
   FsNode* node = TheState().drive_roots[path.drive].get();
   for (size_t i = 0; i + 1 < path.parts.size(); ++i) {
-    node = Child(node, path.parts[i]);
+    node = Followed(Child(node, path.parts[i]));
     if (node == nullptr || !node->is_directory) return kPathNotFound;
   }
   *parent = node;
   return kSuccess;
 }
 
-// The node of an existing path: kPathNotFound or kFileNotFound otherwise.
-long FindExisting(const std::string& text, FsNode** node, FsNode** parent = nullptr,
-                  FsPath* parsed = nullptr) {
+// The node of an existing path (a link itself, not followed): kPathNotFound
+// or kFileNotFound otherwise.
+long FindExisting(const std::string& text, FsNode** node, FsNode** parent, FsPath* parsed) {
   FsPath path;
   FsNode* folder = nullptr;
   if (long error = ParsePath(text, &path)) return error;
@@ -174,6 +188,7 @@ long OpenExistingForReading(const std::string& text, FsNode** file) {
 
 uint32_t ReportedAttributes(const FsNode& node) {
   uint32_t attributes = node.attributes & kStoredAttributes;
+  if (!node.link_target.empty()) attributes |= kAttrReparsePoint;
   if (node.is_directory) return attributes | kAttrDirectory;
   return attributes == 0 ? kAttrNormal : attributes;
 }
@@ -481,7 +496,8 @@ long FindFiles(const std::string& pattern, std::vector<FindEntry>* entries) {
   if (long error = FindExisting(folder_text, &folder, &above)) {
     return error == kFileNotFound ? kPathNotFound : error;
   }
-  if (!folder->is_directory) return kPathNotFound;
+  folder = Followed(folder);
+  if (folder == nullptr || !folder->is_directory) return kPathNotFound;
   if (mask.empty()) return kFileNotFound;
   std::string dos_pattern = DosPattern(mask);
   if (above != nullptr) {
@@ -532,6 +548,13 @@ void MakeDirectories(const std::string& path) {
     FsNode* next = Child(node, part);
     node = next != nullptr ? next : AddChild(node, part, true);
   }
+}
+
+void PutDirectoryLink(const std::string& link, const std::string& target) {
+  MakeDirectories(link);
+  FsNode* node = nullptr;
+  FindExisting(link, &node);
+  node->link_target = target;
 }
 
 void PutFile(const std::string& path, std::string_view data) {
