@@ -28,11 +28,17 @@ constexpr long kKeyDeleted = 1018;
 // regard to case.
 std::string Fold(std::string_view text);
 
+// The registry's key for a name: its characters as lower-case Unicode code
+// points. Equal for names that differ only in case; ordered the way the
+// registry enumerates keys and values.
+std::u16string RegistryNameKey(std::string_view name);
+
 // ---------------------------------------------------------------- registry
 struct RegNode {
   std::string name;
-  std::vector<RegValueInfo> values;
-  std::map<std::string, std::shared_ptr<RegNode>> subkeys;  // by folded name
+  std::map<std::u16string, RegValueInfo> values;               // by RegistryNameKey
+  std::map<std::u16string, std::shared_ptr<RegNode>> subkeys;  // by RegistryNameKey
+  std::weak_ptr<RegNode> parent;
   bool deleted = false;
 };
 

@@ -20,16 +20,22 @@ constexpr uint32_t kStoredAttributes = kAttrReadOnly | kAttrHidden | kAttrSystem
 struct FsPath {
   int drive = 0;
   std::vector<std::string> parts;
+  bool trailing_separator = false;  // names a folder ("C:\TMP\")
 };
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
+// Characters no name may hold. (A ':' is the stream separator: a name with
+// one is looked up like any other and is simply not there.)
 bool HasInvalidNameCharacter(const std::string& name) {
   return std::any_of(name.begin(), name.end(), [](char c) {
     return static_cast<unsigned char>(c) < 0x20 ||
-           std::string_view("<>:\"|?*").find(c) != std::string_view::npos;
+           std::string_view("<>\"|?*").find(c) != std::string_view::npos;
   });
 }
+
+// CreateFile refuses a name ending in a separator outright.
+bool EndsInSeparator(const std::string& path) { return !path.empty() && IsSeparator(path.back()); }
 
 std::vector<std::string> SplitComponents(std::string_view text) {
   std::vector<std::string> parts;
@@ -98,8 +104,9 @@ long ParsePath(const std::string& path, FsPath* out) {
   }
   for (std::string& part : SplitComponents(rest)) raw.push_back(std::move(part));
   out->parts = Collapse(raw);
-  for (const std::string& part : out->parts) {
-    if (HasInvalidNameCharacter(part)) return fake::kInvalidName;
+  out->trailing_separator = !out->parts.empty() && IsSeparator(path.back());
+  if (std::any_of(out->parts.begin(), out->parts.end(), HasInvalidNameCharacter)) {
+    return fake::kInvalidName;
   }
   if (!DriveHasFileSystem(out->drive)) return kPathNotFound;
   return kSuccess;
@@ -151,6 +158,7 @@ long FindExisting(const std::string& text, FsNode** node, FsNode** parent, FsPat
   if (long error = FindParent(path, &folder)) return error;
   *node = Child(folder, path.parts.back());
   if (*node == nullptr) return kFileNotFound;
+  if (path.trailing_separator && !(*node)->is_directory) return kPathNotFound;
   if (parent != nullptr) *parent = folder;
   if (parsed != nullptr) *parsed = path;
   return kSuccess;
@@ -174,6 +182,7 @@ long OpenAlwaysForWriting(const std::string& text, FsNode** file) {
   if (long error = ParsePath(text, &path)) return error;
   if (path.parts.empty()) return kAccessDenied;
   if (long error = FindParent(path, &folder)) return error;
+  if (path.trailing_separator) return fake::kInvalidName;
   FsNode* node = Child(folder, path.parts.back());
   if (node == nullptr) node = AddChild(folder, path.parts.back(), false);
   if (node->is_directory || (node->attributes & kAttrReadOnly)) return kAccessDenied;
@@ -182,6 +191,7 @@ long OpenAlwaysForWriting(const std::string& text, FsNode** file) {
 }
 
 long OpenExistingForReading(const std::string& text, FsNode** file) {
+  if (EndsInSeparator(text)) return fake::kInvalidName;
   if (long error = FindExisting(text, file)) return error;
   return (*file)->is_directory ? kAccessDenied : kSuccess;
 }
@@ -238,7 +248,7 @@ long Rename(const std::string& source, const std::string& dest, bool replace) {
     if (existing->is_directory || node->is_directory) return kAccessDenied;
     if (existing->attributes & kAttrReadOnly) return kAccessDenied;
   }
-  if (node->is_directory && Contains(*node, dest_folder)) return kSharingViolation;
+  if (node->is_directory && Contains(*node, dest_folder)) return kInvalidParameter;
   if (dest_path.drive != source_path.drive) {
     if (replace || node->is_directory) return fake::kNotSameDevice;
     FsNode* copy = AddChild(dest_folder, dest_path.parts.back(), false);
@@ -349,6 +359,16 @@ void CollectFiles(const FsNode& folder, const std::string& path, std::vector<std
   }
 }
 
+// A pattern that ends in "." or ".." names the folder it leads to.
+long FindNamed(const std::string& pattern, std::vector<FindEntry>* entries) {
+  FsNode* node = nullptr;
+  FsPath path;
+  if (long error = FindExisting(pattern, &node, nullptr, &path)) return error;
+  if (path.parts.empty()) return kFileNotFound;
+  entries->push_back(EntryOf(node->name, *node));
+  return kSuccess;
+}
+
 }  // namespace
 
 long CreateFileIfMissing(const std::string& path) {
@@ -413,10 +433,7 @@ long CopyFile(const std::string& source, const std::string& dest) {
   if (long error = OpenExistingForReading(source, &from)) return error;
   long error = FindExisting(dest, &to);
   if (error == kSuccess && to == from) return kSharingViolation;
-  if (error == kSuccess && !to->is_directory &&
-      (to->attributes & ~from->attributes & (kAttrHidden | kAttrSystem))) {
-    return kAccessDenied;
-  }
+  if (error == kSuccess && (to->attributes & (kAttrHidden | kAttrReadOnly))) return kAccessDenied;
   if (long open_error = OpenAlwaysForWriting(dest, &to)) return open_error;
   to->data = from->data;
   to->attributes = from->attributes | kAttrArchive;
@@ -426,6 +443,7 @@ long CopyFile(const std::string& source, const std::string& dest) {
 long DeleteFile(const std::string& path) {
   FsNode* node = nullptr;
   FsNode* folder = nullptr;
+  if (EndsInSeparator(path)) return fake::kInvalidName;
   if (long error = FindExisting(path, &node, &folder)) return error;
   if (node->is_directory || (node->attributes & kAttrReadOnly)) return kAccessDenied;
   Detach(folder, node);
@@ -471,9 +489,9 @@ long RemoveDirectory(const std::string& path) {
   FsPath parsed;
   if (long error = FindExisting(path, &node, &folder, &parsed)) return error;
   if (!node->is_directory) return fake::kDirectoryName;
+  if (IsCurrentDirectory(parsed)) return kSharingViolation;
   if (folder == nullptr) return kAccessDenied;
   if (!node->children.empty()) return kDirNotEmpty;
-  if (IsCurrentDirectory(parsed)) return kSharingViolation;
   Detach(folder, node);
   return kSuccess;
 }
@@ -488,17 +506,24 @@ long FindFiles(const std::string& pattern, std::vector<FindEntry>* entries) {
     folder_text = has_drive ? pattern.substr(0, 2) : TheState().current_directory;
     mask = has_drive ? pattern.substr(2) : pattern;
   } else {
-    folder_text = pattern.substr(0, split + 1);
+    // The folder without its last separator, unless that would leave a
+    // drive ("C:") or nothing, where the separator names the root.
+    folder_text = pattern.substr(0, split);
+    if (folder_text.empty() || folder_text.back() == ':')
+      folder_text = pattern.substr(0, split + 1);
     mask = pattern.substr(split + 1);
   }
+  if (mask == "." || mask == "..") return FindNamed(pattern, entries);
   FsNode* folder = nullptr;
   FsNode* above = nullptr;
   if (long error = FindExisting(folder_text, &folder, &above)) {
     return error == kFileNotFound ? kPathNotFound : error;
   }
   folder = Followed(folder);
-  if (folder == nullptr || !folder->is_directory) return kPathNotFound;
-  if (mask.empty()) return kFileNotFound;
+  if (folder == nullptr) return kPathNotFound;
+  if (!folder->is_directory) return fake::kInvalidName;
+  // The DOS wildcard characters themselves are not accepted from callers.
+  if (mask.empty() || mask.find_first_of("<>\"") != std::string::npos) return kFileNotFound;
   std::string dos_pattern = DosPattern(mask);
   if (above != nullptr) {
     if (MatchDos(dos_pattern, ".")) entries->push_back(EntryOf(".", *folder));

@@ -1,5 +1,7 @@
 // The in-memory registry: a tree of keys under the seven predefined roots,
 // with the access, naming and deletion rules of the Windows NT registry.
+// Subkeys and values enumerate in the order of their lower-cased names, as
+// Wine gives them (Windows gives values in the order they were created).
 #include <algorithm>
 #include <cstring>
 
@@ -54,24 +56,22 @@ long Resolve(RegKey key, uint32_t needed, std::shared_ptr<RegNode>* node) {
   return kSuccess;
 }
 
-// The components of a subkey path. A trailing "\" is ignored; a leading one,
-// or an empty component inside the path, is a bad path name.
+// The names of a subkey path. A leading "\\" is a bad path name; empty names
+// (a trailing "\\", a doubled one) are skipped.
 long SplitSubkey(const std::string& subkey, std::vector<std::string>* parts) {
   parts->clear();
   if (!subkey.empty() && subkey.front() == '\\') return fake::kBadPathname;
   size_t start = 0;
   while (start < subkey.size()) {
-    size_t end = subkey.find('\\', start);
-    if (end == std::string::npos) end = subkey.size();
-    if (end == start) return fake::kBadPathname;
-    parts->push_back(subkey.substr(start, end - start));
+    size_t end = std::min(subkey.find('\\', start), subkey.size());
+    if (end > start) parts->push_back(subkey.substr(start, end - start));
     start = end + 1;
   }
   return kSuccess;
 }
 
 std::shared_ptr<RegNode> FindChild(const RegNode& node, const std::string& name) {
-  auto it = node.subkeys.find(fake::Fold(name));
+  auto it = node.subkeys.find(fake::RegistryNameKey(name));
   return it == node.subkeys.end() ? nullptr : it->second;
 }
 
@@ -94,23 +94,15 @@ RegKey NewHandle(std::shared_ptr<RegNode> node, uint32_t access) {
 }
 
 RegValueInfo* FindValue(RegNode& node, const std::string& name) {
-  std::string folded = fake::Fold(name);
-  for (RegValueInfo& value : node.values) {
-    if (fake::Fold(value.name) == folded) return &value;
-  }
-  return nullptr;
+  auto it = node.values.find(fake::RegistryNameKey(name));
+  return it == node.values.end() ? nullptr : &it->second;
 }
 
 // The key at `path` under a predefined root, for the control functions.
 std::shared_ptr<RegNode> NodeAt(RegKey root, const std::string& path) {
-  if (!IsRoot(root)) return nullptr;
   std::vector<std::string> parts;
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = std::min(path.find('\\', start), path.size());
-    if (end > start) parts.push_back(path.substr(start, end - start));
-    start = end + 1;
-  }
+  if (!IsRoot(root)) return nullptr;
+  SplitSubkey(path.starts_with('\\') ? path.substr(1) : path, &parts);
   return Walk(TheState().reg_roots[root - kClassesRoot], parts);
 }
 
@@ -123,10 +115,11 @@ long RegCreateKey(RegKey parent, const std::string& subkey, RegKey* out) {
   if (long error = Resolve(parent, 0, &node)) return error;
   if (long error = SplitSubkey(subkey, &parts)) return error;
   for (const std::string& part : parts) {
-    std::shared_ptr<RegNode>& child = node->subkeys[fake::Fold(part)];
+    std::shared_ptr<RegNode>& child = node->subkeys[fake::RegistryNameKey(part)];
     if (!child) {
       child = std::make_shared<RegNode>();
       child->name = part;
+      child->parent = node;
     }
     node = child;
   }
@@ -140,6 +133,11 @@ long RegOpenKey(RegKey parent, const std::string& subkey, uint32_t access, RegKe
   std::vector<std::string> parts;
   if (long error = Resolve(parent, 0, &node)) return error;
   if (long error = SplitSubkey(subkey, &parts)) return error;
+  // Opening a predefined root with an empty path hands back the root itself.
+  if (parts.empty() && IsRoot(parent)) {
+    *out = parent;
+    return kSuccess;
+  }
   node = Walk(node, parts);
   if (!node) return kFileNotFound;
   *out = NewHandle(node, access);
@@ -149,12 +147,11 @@ long RegOpenKey(RegKey parent, const std::string& subkey, uint32_t access, RegKe
 long RegSetValue(RegKey key, const std::string& name, uint32_t type, std::string_view data) {
   std::shared_ptr<RegNode> node;
   if (long error = Resolve(key, kSetValue, &node)) return error;
-  if (RegValueInfo* value = FindValue(*node, name)) {
-    value->type = type;
-    value->data = std::string(data);
-    return kSuccess;
-  }
-  node->values.push_back(RegValueInfo{name, type, std::string(data)});
+  RegValueInfo& value =
+      node->values.try_emplace(fake::RegistryNameKey(name), RegValueInfo{name, 0, ""})
+          .first->second;
+  value.type = type;
+  value.data = std::string(data);
   return kSuccess;
 }
 
@@ -197,7 +194,7 @@ long RegEnumValue(RegKey key, uint32_t index, std::string* name, uint32_t* type,
   std::shared_ptr<RegNode> node;
   if (long error = Resolve(key, kQueryValue, &node)) return error;
   if (index >= node->values.size()) return kNoMoreItems;
-  const RegValueInfo& value = node->values[index];
+  const RegValueInfo& value = std::next(node->values.begin(), index)->second;
   *name = value.name;
   *type = value.type;
   *data = value.data;
@@ -209,27 +206,21 @@ long RegDeleteKey(RegKey parent, const std::string& subkey) {
   std::vector<std::string> parts;
   if (long error = Resolve(parent, 0, &node)) return error;
   if (long error = SplitSubkey(subkey, &parts)) return error;
-  if (parts.empty()) return kAccessDenied;
-  std::shared_ptr<RegNode> above = Walk(node, {parts.begin(), parts.end() - 1});
-  std::shared_ptr<RegNode> target = above ? FindChild(*above, parts.back()) : nullptr;
+  // An empty path deletes the key itself; a root has no parent to leave.
+  std::shared_ptr<RegNode> target = Walk(node, parts);
   if (!target) return kFileNotFound;
-  if (!target->subkeys.empty()) return kAccessDenied;
+  std::shared_ptr<RegNode> above = target->parent.lock();
+  if (!above || !target->subkeys.empty()) return kAccessDenied;
   target->deleted = true;
   target->values.clear();
-  above->subkeys.erase(fake::Fold(parts.back()));
+  above->subkeys.erase(fake::RegistryNameKey(target->name));
   return kSuccess;
 }
 
 long RegDeleteValue(RegKey key, const std::string& name) {
   std::shared_ptr<RegNode> node;
   if (long error = Resolve(key, kSetValue, &node)) return error;
-  std::string folded = fake::Fold(name);
-  auto it = std::find_if(node->values.begin(), node->values.end(), [&](const RegValueInfo& value) {
-    return fake::Fold(value.name) == folded;
-  });
-  if (it == node->values.end()) return kFileNotFound;
-  node->values.erase(it);
-  return kSuccess;
+  return node->values.erase(fake::RegistryNameKey(name)) == 1 ? kSuccess : kFileNotFound;
 }
 
 long RegCloseKey(RegKey key) {
@@ -258,8 +249,11 @@ void ResetRegistry(State& state) {
 bool RegKeyExists(RegKey root, const std::string& path) { return NodeAt(root, path) != nullptr; }
 
 std::vector<RegValueInfo> RegKeyValues(RegKey root, const std::string& path) {
-  std::shared_ptr<RegNode> node = NodeAt(root, path);
-  return node ? node->values : std::vector<RegValueInfo>{};
+  std::vector<RegValueInfo> values;
+  if (std::shared_ptr<RegNode> node = NodeAt(root, path)) {
+    for (const auto& [key, value] : node->values) values.push_back(value);
+  }
+  return values;
 }
 
 std::optional<RegValueInfo> RegGetValue(RegKey root, const std::string& path,
@@ -273,7 +267,7 @@ std::optional<RegValueInfo> RegGetValue(RegKey root, const std::string& path,
 std::vector<std::string> RegSubkeyNames(RegKey root, const std::string& path) {
   std::vector<std::string> names;
   if (std::shared_ptr<RegNode> node = NodeAt(root, path)) {
-    for (const auto& [folded, child] : node->subkeys) names.push_back(child->name);
+    for (const auto& [key, child] : node->subkeys) names.push_back(child->name);
   }
   return names;
 }

@@ -1,0 +1,43 @@
+// Owners for the Win32 handles the platform opens; each closes its handle
+// when it goes out of scope. Copying is deleted, moving is not needed.
+// (Registry keys handed to callers are owned through platform::ScopedRegKey.)
+#pragma once
+
+#include "platform/win32/win32_api.h"
+
+namespace platform::win32 {
+
+// A kernel object handle (file, process, thread); INVALID_HANDLE_VALUE and
+// null both mean "none".
+class ScopedHandle {
+ public:
+  explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
+  ~ScopedHandle() {
+    if (valid()) CloseHandle(handle_);
+  }
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+  bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+// A FindFirstFileA search.
+class ScopedFind {
+ public:
+  explicit ScopedFind(HANDLE handle) : handle_(handle) {}
+  ~ScopedFind() {
+    if (valid()) FindClose(handle_);
+  }
+  ScopedFind(const ScopedFind&) = delete;
+  ScopedFind& operator=(const ScopedFind&) = delete;
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+}  // namespace platform::win32
