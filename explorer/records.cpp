@@ -102,6 +102,12 @@ void GetBytes(const char* in, std::array<char, N>& field) {
   std::memcpy(field.data(), in, N);
 }
 
+// As much of `input` as fits; the rest of `out` keeps its zeros.
+template <size_t N>
+void CopyPrefix(std::string_view input, std::array<char, N>& out) {
+  if (!input.empty()) std::memcpy(out.data(), input.data(), std::min(input.size(), N));
+}
+
 std::string UserTablePath() { return SystemDirectoryWithSlash() + kUserTable; }
 std::string SettingsTablePath() { return SystemDirectoryWithSlash() + kSettingsTable; }
 
@@ -182,7 +188,7 @@ UserRecordBytes EncodeUserRecord(const UserRecord& r) {
 UserRecord DecodeUserRecord(std::string_view input) {
   using namespace user_offsets;
   UserRecordBytes bytes{};
-  std::memcpy(bytes.data(), input.data(), std::min(input.size(), bytes.size()));
+  CopyPrefix(input, bytes);
   const char* in = bytes.data();
   UserRecord r;
   GetBytes(in + kUserName, r.user_name);
@@ -227,7 +233,7 @@ SettingsRecordBytes EncodeSettingsRecord(const SettingsRecord& r) {
 SettingsRecord DecodeSettingsRecord(std::string_view input) {
   using namespace settings_offsets;
   SettingsRecordBytes bytes{};
-  std::memcpy(bytes.data(), input.data(), std::min(input.size(), bytes.size()));
+  CopyPrefix(input, bytes);
   SettingsRecord r;
   GetBytes(bytes.data() + kMasterPath, r.master_path);
   r.option_word = GetLittleEndian<int16_t>(bytes.data() + kOptionWord);
