@@ -63,6 +63,9 @@ constexpr const char* kShellFolders =
 constexpr const char* kUserShellFolders =
     "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\User Shell Folders";
 constexpr const char* kBootFile = "C:\\MSDOS.SYS";
+constexpr const char* kMyDocumentsKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Desktop\\NameSpace\\"
+    "{450d8fba-ad25-11d0-98a8-0800361b1103}";
 
 // The machine before the login: Windows' own folders and values, a boot
 // file, the Date/Time control panel, one recent document.
@@ -88,6 +91,9 @@ void PrepareMachine(const PlanMachine& machine, const std::optional<std::string>
             machine.all_users + "\\Start Menu\\Programs");
     SetText(platform::kLocalMachine, kShellFolders, "Common Start Menu",
             machine.all_users + "\\Start Menu");
+  }
+  if (machine.version.platform_id == platform::kPlatformWindows) {
+    SetText(platform::kLocalMachine, kMyDocumentsKey, "", "My Documents");
   }
   fake::PutFile(kBootFile, "[Paths]\r\nWinDir=" + machine.windows_directory +
                                "\r\n\r\n[Options]\r\nBootGUI=1\r\n");

@@ -111,9 +111,11 @@ void Session::Save(const UserTable& table, const std::map<int, const UserDraft*>
   change.old_record_count = table.decoded_record_count();
   if (table.Reordered()) change.origin = table.origin();
   for (const auto& [number, draft] : edited) {
-    if (draft->discs_set || draft->programs_set) {
-      change.program_lists[number] = FormatProgramList(draft->programs);
-    }
+    if (!draft->discs_set && !draft->programs_set) continue;
+    // An empty list needs no file; one that exists is emptied.
+    const bool empty = draft->programs.lines.empty() && draft->programs.programs.empty();
+    if (empty && !Folder().Exists(std::to_string(number) + ".TBL")) continue;
+    change.program_lists[number] = FormatProgramList(draft->programs);
   }
   Commit(Folder(), change);
   NoteMasterCopy();
