@@ -34,7 +34,11 @@ namespace {
 
 constexpr const char* kWriteSettingsSwitch = "--write-settings";
 constexpr const char* kRunFolder = "C:\\nox-write-settings";
-constexpr const char* kLoginCopy = "C:\\nox-write-settings\\ws_login.exe";
+// The login program's copies: one as Windows reports itself, one that Wine
+// shows Windows 98 (per program, through its AppDefaults key).
+constexpr const char* kLoginNt = "ws_login.exe";
+constexpr const char* kLogin98 = "ws_login98.exe";
+constexpr const char* kAppDefaults98 = "Software\\Wine\\AppDefaults\\ws_login98.exe";
 constexpr const char* kPelorusMark = "C:\\nox-write-settings\\pelorus-started.txt";
 constexpr const char* kRecordNumber = "8642";
 constexpr const char* kTriple = "53520,63759,3670485";  // Education High
@@ -176,6 +180,9 @@ const std::string kShellFolders = std::string(kCurrentVersion) + "\\Explorer\\Sh
 const std::string kUserShellFolders =
     std::string(kCurrentVersion) + "\\Explorer\\User Shell Folders";
 const std::string kInternetSettings = std::string(kCurrentVersion) + "\\Internet Settings";
+const std::string kMyDocumentsKey = std::string(kCurrentVersion) +
+                                    "\\explorer\\Desktop\\NameSpace\\"
+                                    "{450d8fba-ad25-11d0-98a8-0800361b1103}";
 
 struct Expected {
   platform::RegKey root;
@@ -205,6 +212,8 @@ class WriteSettingsWin32Test : public ::testing::Test {
     guard_.Save(hklm, kUserShellFolders);
     guard_.Save(hklm, "Software\\Microsoft\\Internet Explorer");
     guard_.Save(hklm, "Software\\Quillon");
+    guard_.Save(hklm, kMyDocumentsKey);
+    guard_.Save(hkcu, kAppDefaults98);
 
     system_directory_ = platform::SystemDirectory();
     windows_directory_ = platform::WindowsDirectory();
@@ -251,7 +260,10 @@ class WriteSettingsWin32Test : public ::testing::Test {
     // The login program's own folder, with a temporary folder to wipe.
     RemoveRunFolder();
     ASSERT_EQ(platform::CreateDirectory(kRunFolder), platform::kSuccess);
-    ASSERT_EQ(platform::CopyFile(ModulePath(), kLoginCopy), platform::kSuccess);
+    for (const char* login : {kLoginNt, kLogin98}) {
+      ASSERT_EQ(platform::CopyFile(ModulePath(), std::string(kRunFolder) + "\\" + login),
+                platform::kSuccess);
+    }
     ASSERT_EQ(platform::CopyFile(ModulePath(), std::string(kRunFolder) + "\\pelorus.exe"),
               platform::kSuccess);
     ASSERT_EQ(platform::CopyFile(FolderOf(ModulePath()) + "\\CLASPS.dll",
@@ -277,7 +289,8 @@ class WriteSettingsWin32Test : public ::testing::Test {
   }
 
   static void RemoveRunFolder() {
-    for (const char* file : {"ws_login.exe", "pelorus.exe", "CLASPS.dll", "pelorus-started.txt"}) {
+    for (const char* file :
+         {kLoginNt, kLogin98, "pelorus.exe", "CLASPS.dll", "pelorus-started.txt"}) {
       platform::DeleteFile(std::string(kRunFolder) + "\\" + file);
     }
     platform::RemoveDirectory(std::string(kRunFolder) + "\\tmp\\Start Menu");
@@ -285,10 +298,10 @@ class WriteSettingsWin32Test : public ::testing::Test {
     platform::RemoveDirectory(kRunFolder);
   }
 
-  // Runs the login program copy and waits for its end; its exit code, and
-  // its process id in *pid.
-  static DWORD RunLoginProgram(DWORD* pid) {
-    std::string command = std::string(kLoginCopy) + " " + kWriteSettingsSwitch;
+  // Runs the login program copy `login` and waits for its end; its exit
+  // code, and its process id in *pid.
+  static DWORD RunLoginProgram(const char* login, DWORD* pid) {
+    std::string command = std::string(kRunFolder) + "\\" + login + " " + kWriteSettingsSwitch;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -332,11 +345,15 @@ class WriteSettingsWin32Test : public ::testing::Test {
   bool msdos_created_ = false;
   bool panel_created_ = false;
   uint64_t ignored_ = 0;
+
+  // One WriteSettings by the copy `login`, then every check; `windows98`
+  // tells which platform the copy sees.
+  void RunAndCheck(const char* login, bool windows98);
 };
 
-TEST_F(WriteSettingsWin32Test, EducationHighOnTheRealRegistryAndFiles) {
+void WriteSettingsWin32Test::RunAndCheck(const char* login, bool windows98) {
   DWORD login_pid = 0;
-  const DWORD exit_code = RunLoginProgram(&login_pid);
+  const DWORD exit_code = RunLoginProgram(login, &login_pid);
   std::string mark;
   for (int tries = 0; tries < 100 && platform::ReadWholeFile(kPelorusMark, &mark) != 0; ++tries) {
     Sleep(100);
@@ -361,9 +378,7 @@ TEST_F(WriteSettingsWin32Test, EducationHighOnTheRealRegistryAndFiles) {
   const std::string nox_menu = std::string(kRunFolder) + "\\tmp\\Start Menu";
   const std::string nox_programs = nox_menu + "\\Programs";
   constexpr uint32_t kDw = REG_DWORD, kBin = REG_BINARY, kSz = REG_SZ;
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  const std::vector<Expected> expected = {
+  std::vector<Expected> expected = {
       {hkcu, system, "NoDispBackgroundPage", kDw, Dword(0)},
       {hkcu, system, "NoDispSettingsPage", kDw, Dword(0)},
       {hkcu, system, "NoDispAppearancePage", kDw, Dword(0)},
@@ -433,12 +448,27 @@ TEST_F(WriteSettingsWin32Test, EducationHighOnTheRealRegistryAndFiles) {
       {hkcu, kShellFolders, "NoxStart Menu", kSz, Sz(nox_menu)},
       {hkcu, kUserShellFolders, "Programs", kSz, Sz(nox_programs)},
       {hkcu, kUserShellFolders, "Start Menu", kSz, Sz(nox_menu)},
+  };
+  std::vector<Expected> all_users = {
       {hklm, kShellFolders, "WinMenu Programs", kSz, Sz(common_programs_)},
       {hklm, kShellFolders, "WinStart Menu", kSz, Sz(common_start_menu_)},
       {hklm, kUserShellFolders, "Common Programs", kSz, Sz(nox_programs)},
       {hklm, kUserShellFolders, "Common Start Menu", kSz, Sz(nox_menu)},
       {hklm, explorer, "NoStartMenuSubFolders", kDw, Dword(1)},
   };
+  if (windows98) {
+    // Only the current user's Start menu is switched, and the desktop's
+    // "My Documents" icon is gone.
+    for (const Expected& untouched : all_users) {
+      auto value = ReadValue(untouched.root, untouched.key, untouched.name);
+      EXPECT_TRUE(!value || value->second != untouched.data) << untouched.name;
+    }
+    platform::ScopedRegKey key;
+    EXPECT_NE(platform::RegOpenKey(hklm, kMyDocumentsKey, platform::kKeyRead, key.receive()),
+              platform::kSuccess);
+  } else {
+    expected.insert(expected.end(), all_users.begin(), all_users.end());
+  }
   for (const Expected& want : expected) {
     auto value = ReadValue(want.root, want.key, want.name);
     const std::string where = want.key + " " + want.name;
@@ -468,6 +498,17 @@ TEST_F(WriteSettingsWin32Test, EducationHighOnTheRealRegistryAndFiles) {
             platform::kSuccess);
   ASSERT_EQ(platform::GetFileAttributes(nox_menu, &attributes), platform::kSuccess);
   EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST_F(WriteSettingsWin32Test, EducationHighOnWindowsNt) { RunAndCheck(kLoginNt, false); }
+
+TEST_F(WriteSettingsWin32Test, EducationHighOnWindows98) {
+  nox::RegWrite(std::string("Current_User,") + kAppDefaults98 + ",Version", "win98", 1,
+                nox::RegFlavor::kUninstaller);
+  // The desktop icon that Windows 98 has and the run removes.
+  nox::RegWrite("Local_Machine," + kMyDocumentsKey + ",", "My Documents", 1,
+                nox::RegFlavor::kUninstaller);
+  RunAndCheck(kLogin98, true);
 }
 
 }  // namespace
