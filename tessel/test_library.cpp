@@ -21,6 +21,56 @@ FARPROC Export(const char* name) {
   return function;
 }
 
+std::string ProgramFolder() {
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string folder(path, length);
+  return folder.substr(0, folder.find_last_of('\\'));
+}
+
+std::string ProbeCommand() {
+  std::string command = "\"";
+  command += ProgramFolder();
+  command += "\\tessel_probe.exe\"";
+  return command;
+}
+
+int RunCapturingOutput(const std::string& command_line, std::string* output) {
+  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+  HANDLE read_end = nullptr, write_end = nullptr;
+  if (!CreatePipe(&read_end, &write_end, &inheritable, 0)) return -1;
+  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = write_end;
+  startup.hStdError = write_end;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  PROCESS_INFORMATION process = {};
+  std::string writable = command_line;
+  const BOOL started = CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &startup, &process);
+  CloseHandle(write_end);
+  if (!started) {
+    CloseHandle(read_end);
+    return -1;
+  }
+  output->clear();
+  char chunk[512];
+  DWORD read = 0;
+  while (ReadFile(read_end, chunk, sizeof chunk, &read, nullptr) && read > 0) {
+    output->append(chunk, read);
+  }
+  CloseHandle(read_end);
+  DWORD exit_code = static_cast<DWORD>(-1);
+  if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(process.hProcess, &exit_code);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(exit_code);
+}
+
 ScratchFolder::ScratchFolder() {
   char temp[MAX_PATH];
   GetTempPathA(sizeof temp, temp);

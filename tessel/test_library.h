@@ -44,6 +44,15 @@ class ScratchFolder {
   std::string path_;
 };
 
+// The folder of the test program (and of Tessel.dll and tessel_probe.exe).
+std::string ProgramFolder();
+// The quoted path of tessel_probe.exe, ready to start a command line.
+std::string ProbeCommand();
+
+// Runs a command line to its end with its standard output captured; returns
+// its exit code, or -1 when it could not be started or did not end in time.
+int RunCapturingOutput(const std::string& command_line, std::string* output);
+
 // Whole-file helpers; ReadFileBytes gives "" for a missing file (see FileExists).
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
