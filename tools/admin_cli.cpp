@@ -1,6 +1,8 @@
 #include "tools/admin_cli.h"
 
+#include <cctype>
 #include <ostream>
+#include <sstream>
 #include <string_view>
 
 #include "common/runtime_error.h"
@@ -12,7 +14,7 @@ namespace {
 struct OptionSpec {
   std::string name;
   bool takes_value;
-  std::string help;  // "--name VALUE  what it does"
+  std::string help;  // "VALUE  what it does" (just the text for a flag)
 };
 
 using Handler = int (*)(Session&, const ParsedArgs&);
@@ -193,7 +195,7 @@ const std::vector<Command>& Commands() {
 const char* kGlobalHelp =
     "Global options (anywhere on the line):\n"
     "  --dir DIR          the folder holding USER.TBL and the other tables\n"
-    "  --prefix PREFIX    the system directory of a Wine prefix (PREFIX/drive_c/windows/system32)\n"
+    "  --prefix PREFIX    a Wine prefix: the tables of PREFIX/drive_c/windows/system32\n"
     "  --help             help on a command\n"
     "The Win32 build uses the Windows system directory when neither is given.\n"
     "Exit status: 0 done, 1 refused or failed (nothing changed), 2 wrong command line.\n";
@@ -208,15 +210,36 @@ void PrintOverview(std::ostream& out) {
   out << "\n" << kGlobalHelp << "\"noxadmin COMMAND --help\" tells more.\n";
 }
 
+// `text` broken into lines of at most 79 characters, each after `indent`.
+std::string Wrapped(const std::string& text, size_t indent) {
+  std::string out;
+  std::string line;
+  std::istringstream words(text);
+  for (std::string word; words >> word;) {
+    if (!line.empty() && indent + line.size() + 1 + word.size() > 79) {
+      out += std::string(indent, ' ') + line + "\n";
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+  }
+  if (!line.empty()) out += std::string(indent, ' ') + line + "\n";
+  return out;
+}
+
 void PrintCommandHelp(const Command& command, std::ostream& out) {
   out << "Usage: noxadmin " << command.words;
   if (!command.arguments.empty()) out << " " << command.arguments;
-  out << "\n\n" << command.summary << ".\n";
-  if (!command.details.empty()) out << command.details << "\n";
+  std::string summary = command.summary;
+  summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
+  out << "\n\n" << Wrapped(summary + ". " + command.details, 0);
   if (!command.options.empty()) {
     out << "\nOptions:\n";
     for (const OptionSpec& option : command.options) {
-      out << "  --" << option.name << " " << option.help << "\n";
+      // "VALUE  what it does"
+      const size_t gap = option.help.find("  ");
+      out << "  --" << option.name;
+      if (option.takes_value) out << " " << option.help.substr(0, gap);
+      out << "\n" << Wrapped(option.takes_value ? option.help.substr(gap + 2) : option.help, 6);
     }
   }
   out << "\n" << kGlobalHelp;

@@ -126,8 +126,13 @@ void Session::NoteMasterCopy() {
   if (!bytes || bytes->empty()) return;
   const SettingsRecord settings = DecodeSettingsRecord(*bytes);
   if (settings.copy_from_master == 0) return;
+  const std::string path = TrimBlanks(FieldText(settings.master_path));
+  const std::string master = path.substr(0, path.find_last_of("\\/") + 1);
+  // A master folder that is this folder copies nothing over it.
+  const std::optional<std::string> here = WindowsSystemDirectory();
+  if (here && SameName(master, *here)) return;
   err() << "noxadmin: note: the login program copies the tables from the master folder "
-        << AnsiToOutput(TrimBlanks(FieldText(settings.master_path)))
+        << AnsiToOutput(master)
         << " at every start; make the same change there, or it is undone at the next start\n";
 }
 

@@ -151,6 +151,107 @@ std::string FilesOf(const TableFolder& folder, int n) {
   return names.empty() ? "none" : names;
 }
 
+// One CSV import: the columns of the header row, then each row applied to
+// the table in memory; nothing is written before every row was accepted.
+class CsvImport {
+ public:
+  CsvImport(Session& session, const CsvDocument& csv, const std::string& file)
+      : session_(session), csv_(csv), table_(session.LoadTable()) {
+    if (csv.rows.empty()) throw Refusal(file + ": no header row");
+    for (const std::string& cell : csv.rows[0]) {
+      std::string column = TrimBlanks(cell);
+      std::transform(column.begin(), column.end(), column.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+      });
+      if (!IsField(column)) throw Refusal(file + ": unknown column \"" + cell + "\"");
+      if (std::find(columns_.begin(), columns_.end(), column) != columns_.end()) {
+        throw Refusal(file + ": column \"" + column + "\" twice");
+      }
+      columns_.push_back(column);
+    }
+    const auto name = std::find(columns_.begin(), columns_.end(), "name");
+    if (name == columns_.end()) throw Refusal(file + ": no \"name\" column");
+    name_index_ = static_cast<size_t>(name - columns_.begin());
+  }
+
+  // Applies row r; a refused row is noted in errors().
+  void Row(size_t r) {
+    const std::vector<std::string>& row = csv_.rows[r];
+    const std::string where = "line " + std::to_string(csv_.row_lines[r]);
+    if (std::all_of(row.begin(), row.end(), [](const std::string& c) { return c.empty(); })) {
+      return;
+    }
+    if (row.size() != columns_.size()) {
+      errors_.push_back(where + ": " + std::to_string(row.size()) + " cells, the header has " +
+                        std::to_string(columns_.size()));
+      return;
+    }
+    try {
+      ApplyRow(row);
+    } catch (const Refusal& refusal) {
+      errors_.push_back(where + ": " + refusal.what());
+    }
+  }
+
+  void Save() {
+    std::map<int, const UserDraft*> edited;
+    for (const auto& [n, draft] : drafts_) edited[n] = &draft;
+    session_.Save(table_, edited);
+  }
+
+  const std::vector<std::string>& errors() const { return errors_; }
+  int added() const { return added_; }
+  int updated() const { return updated_; }
+
+ private:
+  std::string Cell(const std::string& cell, const std::string& column) const {
+    const std::optional<std::string> ansi = csv_.utf8_bom ? Utf8ToAnsi(cell) : InputToAnsi(cell);
+    if (!ansi) throw Refusal(column + ": a character the Windows code page (1252) cannot store");
+    return *ansi;
+  }
+
+  void ApplyRow(const std::vector<std::string>& row) {
+    const std::string name = Cell(TrimBlanks(row[name_index_]), "name");
+    if (std::optional<std::string> problem = UserNameProblem(name)) {
+      throw Refusal("name: " + *problem);
+    }
+    std::optional<int> n = table_.Find(name);
+    if (n && drafts_.count(*n)) {
+      throw Refusal("name: \"" + row[name_index_] + "\" is in the file twice");
+    }
+    UserDraft draft;
+    if (n) {
+      draft = session_.LoadDraft(table_, *n);
+    } else {
+      ApplyField(draft, "name", name);
+      SetFieldText(draft.record.level_triple, "0,0,0");
+    }
+    for (size_t c = 0; c < columns_.size(); ++c) {
+      if (c == name_index_ || row[c].empty()) continue;
+      ApplyField(draft, columns_[c], Cell(row[c], columns_[c]));
+    }
+    CheckProgramListEdit(draft);
+    if (n) {
+      table_.record(*n) = draft.record;
+      ++updated_;
+    } else {
+      n = table_.Add(draft.record);
+      ++added_;
+    }
+    drafts_[*n] = draft;
+  }
+
+  Session& session_;
+  const CsvDocument& csv_;
+  UserTable table_;
+  std::vector<std::string> columns_;
+  size_t name_index_ = 0;
+  std::map<int, UserDraft> drafts_;
+  std::vector<std::string> errors_;
+  int added_ = 0;
+  int updated_ = 0;
+};
+
 }  // namespace
 
 int UserList(Session& session, const ParsedArgs&) {
@@ -338,97 +439,25 @@ int SettingsSet(Session& session, const ParsedArgs& args) {
 }
 
 int Import(Session& session, const ParsedArgs& args) {
-  const std::string text = ReadHostFile(args.positional[0]);
+  const std::string& file = args.positional[0];
   std::string error;
-  const std::optional<CsvDocument> csv = ParseCsv(text, &error);
-  if (!csv) throw Refusal(args.positional[0] + ": " + error);
-  const auto to_ansi = [&](const std::string& cell) -> std::optional<std::string> {
-    return csv->utf8_bom ? Utf8ToAnsi(cell) : InputToAnsi(cell);
-  };
-  if (csv->rows.empty()) throw Refusal(args.positional[0] + ": no header row");
-  std::vector<std::string> columns;
-  for (const std::string& cell : csv->rows[0]) {
-    std::string column = TrimBlanks(cell);
-    std::transform(column.begin(), column.end(), column.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-    if (!IsField(column)) {
-      throw Refusal(args.positional[0] + ": unknown column \"" + cell + "\"");
-    }
-    if (std::find(columns.begin(), columns.end(), column) != columns.end()) {
-      throw Refusal(args.positional[0] + ": column \"" + column + "\" twice");
-    }
-    columns.push_back(column);
-  }
-  const auto name_column = std::find(columns.begin(), columns.end(), "name");
-  if (name_column == columns.end()) throw Refusal(args.positional[0] + ": no \"name\" column");
-  const size_t name_index = static_cast<size_t>(name_column - columns.begin());
-
-  UserTable table = session.LoadTable();
-  std::map<int, UserDraft> drafts;
-  std::vector<std::string> errors;
-  int added = 0;
-  int updated = 0;
-  for (size_t r = 1; r < csv->rows.size(); ++r) {
-    const std::vector<std::string>& row = csv->rows[r];
-    const std::string where = "line " + std::to_string(csv->row_lines[r]);
-    if (std::all_of(row.begin(), row.end(), [](const std::string& c) { return c.empty(); })) {
-      continue;
-    }
-    if (row.size() != columns.size()) {
-      errors.push_back(where + ": " + std::to_string(row.size()) + " cells, the header has " +
-                       std::to_string(columns.size()));
-      continue;
-    }
-    try {
-      const std::optional<std::string> name = to_ansi(TrimBlanks(row[name_index]));
-      if (!name) throw Refusal("name: a character the Windows code page (1252) cannot store");
-      if (std::optional<std::string> problem = UserNameProblem(*name)) {
-        throw Refusal("name: " + *problem);
-      }
-      std::optional<int> n = table.Find(*name);
-      UserDraft draft;
-      if (n) {
-        if (drafts.count(*n))
-          throw Refusal("name: \"" + row[name_index] + "\" is in the file twice");
-        draft = session.LoadDraft(table, *n);
-      } else {
-        ApplyField(draft, "name", *name);
-        SetFieldText(draft.record.level_triple, "0,0,0");
-      }
-      for (size_t c = 0; c < columns.size(); ++c) {
-        if (c == name_index || row[c].empty()) continue;
-        const std::optional<std::string> value = to_ansi(row[c]);
-        if (!value) {
-          throw Refusal(columns[c] + ": a character the Windows code page (1252) cannot store");
-        }
-        ApplyField(draft, columns[c], *value);
-      }
-      CheckProgramListEdit(draft);
-      if (n) {
-        table.record(*n) = draft.record;
-        ++updated;
-      } else {
-        n = table.Add(draft.record);
-        ++added;
-      }
-      drafts[*n] = draft;
-    } catch (const Refusal& refusal) {
-      errors.push_back(where + ": " + refusal.what());
-    }
-  }
-  if (!errors.empty()) {
-    for (const std::string& line : errors) session.err() << "noxadmin: " << line << "\n";
-    throw Refusal(args.positional[0] + ": " + std::to_string(errors.size()) +
-                  (errors.size() == 1 ? " row" : " rows") + " refused; nothing was imported");
+  const std::optional<CsvDocument> csv = ParseCsv(ReadHostFile(file), &error);
+  if (!csv) throw Refusal(file + ": " + error);
+  CsvImport import(session, *csv, file);
+  for (size_t r = 1; r < csv->rows.size(); ++r) import.Row(r);
+  if (!import.errors().empty()) {
+    for (const std::string& line : import.errors()) session.err() << "noxadmin: " << line << "\n";
+    const size_t count = import.errors().size();
+    throw Refusal(file + ": " + std::to_string(count) + (count == 1 ? " row" : " rows") +
+                  " refused; nothing was imported");
   }
   if (args.Has("dry-run")) {
-    session.out() << "Would add " << added << " and update " << updated << " users\n";
+    session.out() << "Would add " << import.added() << " and update " << import.updated()
+                  << " users\n";
     return kExitOk;
   }
-  std::map<int, const UserDraft*> edited;
-  for (const auto& [n, draft] : drafts) edited[n] = &draft;
-  session.Save(table, edited);
-  session.out() << "Added " << added << " and updated " << updated << " users\n";
+  import.Save();
+  session.out() << "Added " << import.added() << " and updated " << import.updated() << " users\n";
   return kExitOk;
 }
 
