@@ -22,6 +22,7 @@ constexpr size_t kMaxPassword = 80;
 // The password from the command line, or the first line of the input.
 std::string PasswordArgument(Session& session, const ParsedArgs& args) {
   if (!args.positional.empty()) return ToAnsi(args.positional[0], "PASSWORD");
+  session.err() << "Administrator password: " << std::flush;
   std::string line;
   std::getline(session.context().in, line);
   if (!line.empty() && line.back() == '\r') line.pop_back();
