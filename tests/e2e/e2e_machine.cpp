@@ -169,6 +169,11 @@ std::string LogonName() {
 }
 
 bool Machine::StartExplorer(const std::string& arguments) {
+  if (process_.hProcess != nullptr) {
+    CloseHandle(process_.hProcess);
+    CloseHandle(process_.hThread);
+    process_ = {};
+  }
   const std::string program = std::string(kProgramDir) + "\\explorer.exe";
   std::string command_line = "explorer.exe";
   if (!arguments.empty()) command_line += " " + arguments;

@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# The demo machine: a Wine prefix with Nox installed and demo tables, one
+# login by explorer.exe, and what that login changed, in readable form.
+#
+#   tests/e2e/demo/run_demo.sh BUILD_DIR
+#
+# BUILD_DIR is a mingw64 build holding explorer.exe, CLASPS.dll, Tessel.dll,
+# noxadmin.exe, e2e_start_recorder.exe and demo_snapshot.exe in bin/. Runs
+# headless: windows go to Wine's null graphics driver. The prefix has no
+# drive Z:, and every program runs with its current directory in drive_c.
+set -euo pipefail
+
+readonly kWine=/usr/lib/wine/wine64
+readonly kWineServer=/usr/lib/wine/wineserver64
+readonly kLogonName=pupil
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)
+repo=$(cd "$here/../../.." && pwd -P)
+bin=$(cd "${1:?usage: run_demo.sh BUILD_DIR}/bin" && pwd -P)
+work=$(mktemp -d "${TMPDIR:-/tmp}/nox-demo.XXXXXX")
+prefix=$work/prefix
+
+Cleanup() {
+  WINEPREFIX=$prefix "$kWineServer" -k 2>/dev/null || true
+  rm -rf -- "$work"
+}
+trap Cleanup EXIT
+
+Title() { printf '\n== %s\n' "$*"; }
+
+# A Windows program of the demo machine; current directory C:\.
+Win() {
+  (cd "$prefix/drive_c" && WINEPREFIX=$prefix WINEDEBUG=-all "$kWine" "$@") </dev/null
+}
+
+# Text from a Windows program: CR LF lines become plain lines.
+WinText() {
+  Win "$@" 2>/dev/null | tr -d '\r'
+}
+
+Title "Making the demo machine (a fresh Wine prefix)"
+NOX_BUILD_DIR=$work/unused "$repo/tests/wine/prefix" "$prefix" >/dev/null
+drive_c=$prefix/drive_c
+system=$drive_c/windows/system32
+mkdir -p "$drive_c/Nox"
+for file in explorer.exe CLASPS.dll Tessel.dll noxadmin.exe demo_snapshot.exe; do
+  cp "$bin/$file" "$drive_c/Nox/"
+done
+# Stand-ins for the real Windows shell and the companion program: they note
+# how they were started and end.
+cp "$bin/e2e_start_recorder.exe" "$drive_c/Nox/pelorus.exe"
+cp "$bin/e2e_start_recorder.exe" "$drive_c/windows/explorer.exe"
+printf 'Date/Time control panel\r\n' >"$system/Timedate.cpl"
+Win reg add 'HKLM\Software\Microsoft\Internet Explorer' /v version /d 5.50.4134.0100 /f >/dev/null
+echo "prefix: $prefix (drive Z: removed)"
+echo "Nox installed in C:\\Nox; the Windows logon name is \"$kLogonName\""
+
+Title "The administrator's tables (written with noxadmin)"
+Admin() { WinText 'C:\Nox\noxadmin.exe' "$@"; }
+Admin user add teacher --password chalk --level "Office Low" >/dev/null
+Admin user add pupil --level "Education High" --minutes 120 \
+  --drives "D=00:00-23:59;E=08:00-16:00" --programs "calc.exe;notepad.exe" \
+  --discs "MATHS;ATLAS" >/dev/null
+Admin user add guest --password visitor --level "Home Med." --network 2 >/dev/null
+Admin user add .Default --password letmein --level "Home High" >/dev/null
+Admin user list
+echo
+echo "What the pupil's level switches on:"
+Admin levels "Education High" | sed 's/^/  /'
+
+Title "Registry and files before the login"
+Win 'C:\Nox\demo_snapshot.exe' 'C:\MSDOS.SYS' 2>/dev/null | tr -d '\r' | sort >"$work/before"
+echo "$(grep -c '^REG|' "$work/before") watched registry values, $(grep -c '^FILE|' "$work/before") watched files"
+
+Title "Windows starts the shell: C:\\Nox\\explorer.exe (logon name $kLogonName)"
+status=0
+(cd "$drive_c" && USER=$kLogonName WINEPREFIX=$prefix WINEDEBUG=-all timeout 120 \
+  "$kWine" 'C:\Nox\explorer.exe') </dev/null >/dev/null 2>&1 || status=$?
+echo "explorer.exe ended with exit code $status; no window was shown (automatic login)"
+# The stubs run on their own; give them a moment to note their start.
+for _ in $(seq 50); do
+  [[ $(grep -c . "$drive_c/nox-e2e/starts.log" 2>/dev/null) -ge 2 ]] && break
+  sleep 0.1
+done
+
+Title "What the login changed in the registry"
+Win 'C:\Nox\demo_snapshot.exe' 'C:\MSDOS.SYS' 2>/dev/null | tr -d '\r' | sort >"$work/after"
+awk -F'|' '
+  FNR == NR { if ($1 == "REG") before[$2 "|" $3] = $5; next }
+  $1 == "REG" {
+    id = $2 "|" $3
+    was = (id in before) ? before[id] : "(not set)"
+    if (was != $5) printf "%s\t    %-28s %s  ->  %s\n", $2, $3, was, $5
+    seen[id] = 1
+  }
+  END {
+    for (id in before) if (!(id in seen)) {
+      split(id, part, "|")
+      printf "%s\t    %-28s %s  ->  (deleted)\n", part[1], part[2], before[id]
+    }
+  }' "$work/before" "$work/after" | LC_ALL=C sort -t "$(printf '\t')" -k1,1 -s |
+  awk -F'\t' '$1 != key { key = $1; print "  " key } { print $2 }'
+
+Title "Files"
+awk -F'|' '
+  FNR == NR { if ($1 == "FILE") before[$2] = $3; next }
+  $1 == "FILE" { now[$2] = $3 }
+  END {
+    for (f in before) if (!(f in now)) printf "  %s is gone\n", f
+    for (f in now) {
+      if (!(f in before)) printf "  %s appeared (%d bytes)\n", f, now[f]
+      else if (before[f] != now[f]) printf "  %s changed (%d -> %d bytes)\n", f, before[f], now[f]
+    }
+  }' "$work/before" "$work/after" | sort
+if [[ -f $system/123456789.123 && ! -f $system/Timedate.cpl ]]; then
+  echo "  (Timedate.cpl was renamed to 123456789.123: the Date/Time panel is hidden)"
+fi
+if [[ -f $drive_c/MSDOS.SYS ]]; then
+  echo "  C:\\MSDOS.SYS [Options]:"
+  tr -d '\r' <"$drive_c/MSDOS.SYS" | sed -n '/^\[Options\]/,/^\[/p' | grep -v '^\[' | sed 's/^/    /'
+fi
+
+Title "Programs the login started"
+show_names=([1]="normal" [2]="minimized" [3]="maximized")
+while IFS='|' read -r program show command; do
+  printf '  %-45s %s window\n' "${command%$'\r'}" "${show_names[$show]:-state $show}"
+done < <(tr -d '\r' <"$drive_c/nox-e2e/starts.log" 2>/dev/null)
+
+Title "The pupil's record after the login (the day's minutes)"
+Admin user show pupil | grep -i -E 'minute|last' | sed 's/^/  /'
+echo
+echo "nox demo: done"
