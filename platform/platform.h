@@ -228,6 +228,9 @@ bool ExitWindows(uint32_t flags, uint32_t reserved);
 // The address of `export_name` in the library `library_name`, loaded on first
 // use; nullptr when the file or the export is missing.
 void* FindLibraryExport(const std::string& library_name, const std::string& export_name);
+// Whether the library `library_name` loads (it is then kept, as
+// FindLibraryExport keeps it): tells a missing file from a missing export.
+bool LibraryLoads(const std::string& library_name);
 
 // ----------------------------------------------------------- message boxes
 constexpr uint32_t kMbOk = 0x0;

@@ -87,7 +87,8 @@ std::optional<int> ProgramEndCode();
 // Makes FindLibraryExport(library, export_name) return `address`. Library
 // names match without regard to case and on the file name alone (a folder
 // in the caller's name is ignored, ".DLL" is implied when there is no
-// extension); export names match exactly, as GetProcAddress does.
+// extension); export names match exactly, as GetProcAddress does. A library
+// with a registered export is one that LibraryLoads finds.
 void RegisterLibraryExport(const std::string& library, const std::string& export_name,
                            void* address);
 

@@ -91,6 +91,10 @@ void* FindLibraryExport(const std::string& library_name, const std::string& expo
   return address == library->second.end() ? nullptr : address->second;
 }
 
+bool LibraryLoads(const std::string& library_name) {
+  return TheState().library_exports.count(LibraryKey(library_name)) > 0;
+}
+
 int MessageBox(const std::string& text, const std::string& title, uint32_t flags) {
   fake::State& state = TheState();
   state.message_boxes.push_back(fake::MessageBoxCall{text, title, flags});

@@ -137,14 +137,27 @@ bool ExitWindows(uint32_t flags, uint32_t reserved) {
 
 void EndProgram(int exit_code) { ExitProcess(static_cast<UINT>(exit_code)); }
 
-void* FindLibraryExport(const std::string& library_name, const std::string& export_name) {
-  // Loaded once and kept for the life of the process, as a Declare'd
-  // library is.
+namespace {
+
+// Loaded once and kept for the life of the process, as a Declare'd library
+// is; nullptr when it does not load.
+HMODULE LoadedLibrary(const std::string& library_name) {
   static std::map<std::string, HMODULE> loaded;
   HMODULE& module = loaded[UpperCase(library_name)];
   if (module == nullptr) module = LoadLibraryA(library_name.c_str());
+  return module;
+}
+
+}  // namespace
+
+void* FindLibraryExport(const std::string& library_name, const std::string& export_name) {
+  const HMODULE module = LoadedLibrary(library_name);
   if (module == nullptr) return nullptr;
   return reinterpret_cast<void*>(GetProcAddress(module, export_name.c_str()));
+}
+
+bool LibraryLoads(const std::string& library_name) {
+  return LoadedLibrary(library_name) != nullptr;
 }
 
 int MessageBox(const std::string& text, const std::string& title, uint32_t flags) {
