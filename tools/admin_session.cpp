@@ -122,7 +122,12 @@ void Session::Save(const UserTable& table, const std::map<int, const UserDraft*>
 }
 
 void Session::NoteMasterCopy() {
-  const std::optional<std::string> bytes = Folder().Read(kSettingsName);
+  std::optional<std::string> bytes;
+  try {
+    bytes = Folder().Read(kSettingsName);
+  } catch (const Failure&) {
+    return;  // The change is made; an unreadable settings file only loses the note.
+  }
   if (!bytes || bytes->empty()) return;
   const SettingsRecord settings = DecodeSettingsRecord(*bytes);
   if (settings.copy_from_master == 0) return;
