@@ -25,6 +25,15 @@ std::string ReadAll(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// A table folder of this process, removed when the process ends.
+struct ScratchFolder {
+  fs::path path = fs::temp_directory_path() / ("noxadmin-fuzz-" + std::to_string(getpid()));
+  ~ScratchFolder() {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+  }
+};
+
 int Run(const fs::path& folder, std::vector<std::string> args) {
   args.insert(args.begin(), {"--dir", folder.string()});
   std::ostringstream out;
@@ -41,11 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string error;
   nox::admin::ParseCsv(text, &error);
 
-  static const fs::path folder = [] {
-    fs::path path = fs::temp_directory_path() / ("noxadmin-fuzz-" + std::to_string(getpid()));
-    fs::create_directories(path);
-    return path;
-  }();
+  static const ScratchFolder scratch;
+  const fs::path& folder = scratch.path;
   fs::remove_all(folder);
   fs::create_directories(folder);
   Run(folder, {"user", "add", "alice", "--programs", "a.exe", "--discs", "D"});
