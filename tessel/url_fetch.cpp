@@ -12,6 +12,7 @@
 #include <mutex>
 #include <utility>
 
+#include "tessel/line_join.h"
 #include "tessel/tessel.h"
 #include "tessel/win_handles.h"
 
@@ -55,30 +56,19 @@ std::string ErrorMessage(DWORD code) {
   return text.substr(0, kMaxMessageLength);
 }
 
-// Appends received bytes to the text with the line ends ("\n" and the "\r"
-// before it) taken out. `line_start` is where the current line began.
-void AppendLines(const char* bytes, uint32_t size, std::string* text, size_t* line_start) {
-  for (uint32_t i = 0; i < size; ++i) {
-    if (bytes[i] != '\n') {
-      text->push_back(bytes[i]);
-      continue;
-    }
-    if (text->size() > *line_start && text->back() == '\r') text->pop_back();
-    *line_start = text->size();
-  }
-}
-
 // Reads the opened source to its end; false (with the error's message) when
 // a read fails.
 bool ReadAll(Fetch* fetch) {
   char buffer[kReadBufferSize];
-  size_t line_start = 0;
+  LineJoiner lines;
   for (;;) {
     uint32_t read = 0;
     if (!fetch->source.read(buffer, sizeof buffer, &read, &fetch->error_message)) return false;
-    if (read == 0) return true;
-    AppendLines(buffer, read, &fetch->text, &line_start);
+    if (read == 0) break;
+    lines.Append(buffer, read);
   }
+  fetch->text = lines.text();
+  return true;
 }
 
 DWORD RunFetch(Fetch* fetch) {
