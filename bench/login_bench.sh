@@ -11,6 +11,7 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)
 build=${1:-$repo/build/mingw64-bench}
 readonly kWine=/usr/lib/wine/wine64
 
+cd "$repo"
 cmake --preset mingw64 -B "$build" -DNOX_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" -j2 --target login_bench empty_program explorer CLASPS tessel noxadmin \
   e2e_start_recorder >/dev/null

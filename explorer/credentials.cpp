@@ -5,6 +5,7 @@
 #include "common/runtime_error.h"
 #include "explorer/ansi_text.h"
 #include "explorer/frm_login.h"
+#include "explorer/user_table_scan.h"
 
 namespace nox {
 namespace {
@@ -30,19 +31,20 @@ long WriteCurrentUserFile(const std::string& system_directory, const std::string
 
 std::string frmLogin::password_verify(const std::string& name, const std::string& password) {
   int state = kNameUnseen;
+  const UserTableScan table;
   int32_t n = 1;
-  UserRecord record = ReadUserRecord(n);
+  UserRecord record = table.Record(n);
   while (record.TrimmedName() != "EOF") {
     const bool same_name = EqualsIgnoreCase(record.TrimmedName(), name);
     if (same_name && TrimBlanks(FieldText(record.password)) == password) {
       state = kMatched;
       current_record_number = std::to_string(n);
-      ComputeSessionMinutes(n);
+      ComputeSessionMinutes(n, record);
       break;
     }
     if (same_name && state < 2) state = kWrongPassword;
     ++n;
-    record = ReadUserRecord(n);
+    record = table.Record(n);
   }
   if (state == kMatched) return kCorrectPassword;
   return state == kNameUnseen ? "name" : "password";

@@ -6,6 +6,7 @@
 #include "common/regpath.h"
 #include "common/runtime_error.h"
 #include "explorer/ansi_text.h"
+#include "explorer/user_table_scan.h"
 
 namespace nox {
 namespace {
@@ -118,16 +119,19 @@ void frmLogin::Form_Load(const std::string& command_line) {
 
   // Automatic login A: the Windows logon name is a user of the table.
   bool matched = false;
-  int32_t n = 1;
-  ComputeSessionMinutes(n);
-  while (current_user.TrimmedName() != "EOF") {
-    if (EqualsIgnoreCase(current_user.TrimmedName(), Text1[0].text)) {
-      matched = true;
-      current_record_number = std::to_string(n);
-      break;
+  {
+    const UserTableScan table;
+    int32_t n = 1;
+    ComputeSessionMinutes(n, table.Record(n));
+    while (current_user.TrimmedName() != "EOF") {
+      if (EqualsIgnoreCase(current_user.TrimmedName(), Text1[0].text)) {
+        matched = true;
+        current_record_number = std::to_string(n);
+        break;
+      }
+      ++n;
+      ComputeSessionMinutes(n, table.Record(n));
     }
-    ++n;
-    ComputeSessionMinutes(n);
   }
   session_start = platform::Now();
   if (matched) {

@@ -99,6 +99,8 @@ class frmLogin {
 
   // Session clock.
   void ComputeSessionMinutes(int32_t n);
+  // The same for record n as already read (by a scan of the whole table).
+  void ComputeSessionMinutes(int32_t n, const UserRecord& record);
   void CheckSessionAllowance();
   [[noreturn]] void ForceLogOff();
 

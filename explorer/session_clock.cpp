@@ -39,9 +39,11 @@ int32_t Subtract(int64_t a, int64_t b) {
 
 }  // namespace
 
-void frmLogin::ComputeSessionMinutes(int32_t n) {
+void frmLogin::ComputeSessionMinutes(int32_t n) { ComputeSessionMinutes(n, ReadUserRecord(n)); }
+
+void frmLogin::ComputeSessionMinutes(int32_t n, const UserRecord& record) {
   try {
-    current_user = ReadUserRecord(n);
+    current_user = record;
     const int32_t mask3 = ReadInt32(ThirdPart(current_user.level_triple));
     if ((mask3 & kBudgetBit) == 0) {
       remaining_minutes = -1;

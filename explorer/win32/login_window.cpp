@@ -60,10 +60,15 @@ class LoginWindow {
     if (hwnd_ != nullptr) DestroyWindow(hwnd_);
   }
 
-  bool Create();
+  // Binds the form to this window; the window itself is made when the form
+  // first needs it, so a login that never shows it creates none.
+  void Bind();
   int Run(const std::string& command_line);
 
  private:
+  // Creates the window and its controls once; false when that failed.
+  bool EnsureCreated();
+  bool Create();
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
 
@@ -82,8 +87,35 @@ class LoginWindow {
 
   frmLogin* form_;
   HWND hwnd_ = nullptr;
+  bool creation_failed_ = false;
   bool syncing_ = false;
 };
+
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME;
+
+void LoginWindow::Bind() {
+  RECT outer = {0, 0, Pixels(kClientWidthTwips), Pixels(kClientHeightTwips)};
+  AdjustWindowRectEx(&outer, kWindowStyle, FALSE, kWindowExStyle);
+  form_->width_twips = (outer.right - outer.left) * kTwipsPerPixel;
+  form_->height_twips = (outer.bottom - outer.top) * kTwipsPerPixel;
+  form_->on_show = [this] {
+    if (EnsureCreated()) ShowForm();
+  };
+  form_->on_hide = [this] {
+    if (hwnd_ != nullptr) ShowWindow(hwnd_, SW_HIDE);
+  };
+  form_->do_events = [this] {
+    if (!EnsureCreated()) return;
+    PushToControls();
+    ProcessPendingMessages();
+  };
+}
+
+bool LoginWindow::EnsureCreated() {
+  if (hwnd_ == nullptr && !creation_failed_) creation_failed_ = !Create();
+  return hwnd_ != nullptr && !creation_failed_;
+}
 
 bool LoginWindow::Create() {
   HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -95,14 +127,9 @@ bool LoginWindow::Create() {
   window_class.lpszClassName = kWindowClass;
   if (RegisterClassA(&window_class) == 0) return false;
 
-  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  RECT outer = {0, 0, Pixels(kClientWidthTwips), Pixels(kClientHeightTwips)};
-  AdjustWindowRectEx(&outer, style, FALSE, WS_EX_DLGMODALFRAME);
-  form_->width_twips = (outer.right - outer.left) * kTwipsPerPixel;
-  form_->height_twips = (outer.bottom - outer.top) * kTwipsPerPixel;
-  hwnd_ = CreateWindowExA(WS_EX_DLGMODALFRAME, kWindowClass, form_->caption.c_str(), style,
-                          CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left,
-                          outer.bottom - outer.top, nullptr, nullptr, instance, this);
+  hwnd_ = CreateWindowExA(kWindowExStyle, kWindowClass, form_->caption.c_str(), kWindowStyle,
+                          CW_USEDEFAULT, CW_USEDEFAULT, Pixels(form_->width_twips),
+                          Pixels(form_->height_twips), nullptr, nullptr, instance, this);
   if (hwnd_ == nullptr) return false;
 
   HGDIOBJ font = GetStockObject(DEFAULT_GUI_FONT);
@@ -116,18 +143,13 @@ bool LoginWindow::Create() {
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
   SendMessageA(Control(kText1Password), EM_SETPASSWORDCHAR, '*', 0);
-
-  form_->on_show = [this] { ShowForm(); };
-  form_->on_hide = [this] { ShowWindow(hwnd_, SW_HIDE); };
-  form_->do_events = [this] {
-    PushToControls();
-    ProcessPendingMessages();
-  };
   return true;
 }
 
 int LoginWindow::Run(const std::string& command_line) {
   RunHandler([&] { form_->Form_Load(command_line); });
+  // A window that cannot be made cannot wait for anyone.
+  if (form_->visible && !EnsureCreated()) return 1;
   MSG message;
   while (form_->visible && GetMessageA(&message, nullptr, 0, 0) > 0) {
     if (IsDialogMessageA(hwnd_, &message)) continue;
@@ -232,7 +254,7 @@ void LoginWindow::ShowForm() {
 
 template <typename Handler>
 void LoginWindow::RunHandler(Handler&& handler) {
-  PullFromControls();
+  if (hwnd_ != nullptr) PullFromControls();
   try {
     handler();
   } catch (const RuntimeError& error) {
@@ -242,6 +264,7 @@ void LoginWindow::RunHandler(Handler&& handler) {
     PostQuitMessage(0);
     return;
   }
+  if (hwnd_ == nullptr) return;
   PushToControls();
   if (form_->focused_text >= 0 && form_->focused_text <= 1) {
     HWND box = Control(form_->focused_text == 0 ? kText1Name : kText1Password);
@@ -309,12 +332,7 @@ std::string ModuleProductName() {
 
 int RunLoginWindow(frmLogin* form, const std::string& command_line) {
   LoginWindow window(form);
-  if (!window.Create()) {
-    // Without a window there is still a load handling: run it so a
-    // configured automatic login works; the window path then has nothing.
-    form->Form_Load(command_line);
-    return 1;
-  }
+  window.Bind();
   return window.Run(command_line);
 }
 
