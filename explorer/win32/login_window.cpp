@@ -133,12 +133,13 @@ bool LoginWindow::Create() {
   if (hwnd_ == nullptr) return false;
 
   HGDIOBJ font = GetStockObject(DEFAULT_GUI_FONT);
-  for (const ControlSpec& spec : kControls) {
+  for (const ControlSpec& control_spec : kControls) {
     HWND control = CreateWindowExA(
-        spec.ex_style, spec.window_class, spec.text, WS_CHILD | WS_VISIBLE | spec.style,
-        Pixels(spec.rect.left), Pixels(spec.rect.top), Pixels(spec.rect.width),
-        Pixels(spec.rect.height), hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
-        instance, nullptr);
+        control_spec.ex_style, control_spec.window_class, control_spec.text,
+        WS_CHILD | WS_VISIBLE | control_spec.style, Pixels(control_spec.rect.left),
+        Pixels(control_spec.rect.top), Pixels(control_spec.rect.width),
+        Pixels(control_spec.rect.height), hwnd_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_spec.id)), instance, nullptr);
     if (control == nullptr) return false;
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }

@@ -279,6 +279,11 @@ void SetWindowTextOf(HWND window, const std::string& text) {
 
 void Click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
 
+void PressKey(HWND window, WPARAM key) {
+  PostMessageA(window, WM_KEYDOWN, key, 1);
+  PostMessageA(window, WM_KEYUP, key, 1 | (1u << 30) | (1u << 31));
+}
+
 std::optional<RegData> ReadRegValue(HKEY root, const std::string& key, const std::string& name) {
   HKEY opened = nullptr;
   if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return std::nullopt;

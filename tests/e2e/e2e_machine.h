@@ -95,6 +95,8 @@ HWND LoginEdit(HWND window, int index);
 std::string WindowText(HWND window);
 void SetWindowTextOf(HWND window, const std::string& text);
 void Click(HWND button);
+// A key pressed and released in `window`, as the keyboard would send it.
+void PressKey(HWND window, WPARAM key);
 
 std::optional<RegData> ReadRegValue(HKEY root, const std::string& key, const std::string& name);
 // REG_DWORD value, or nullopt when missing or of another type.
