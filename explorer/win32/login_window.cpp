@@ -255,12 +255,19 @@ void LoginWindow::ShowForm() {
 
 template <typename Handler>
 void LoginWindow::RunHandler(Handler&& handler) {
-  if (hwnd_ != nullptr) PullFromControls();
+  // The window takes no input while a handler runs: its message boxes have
+  // no owner, and a second OK behind an open one must not start a login.
+  const HWND disabled = hwnd_;
+  if (disabled != nullptr) {
+    PullFromControls();
+    EnableWindow(disabled, FALSE);
+  }
   try {
     handler();
   } catch (const RuntimeError& error) {
     form_->ShowRuntimeError(error.number(), error.description());
   }
+  if (disabled != nullptr) EnableWindow(disabled, TRUE);
   if (!form_->visible) {
     PostQuitMessage(0);
     return;
