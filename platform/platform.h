@@ -36,7 +36,7 @@ constexpr long kMoreData = 234;
 constexpr long kNoMoreItems = 259;
 
 // ---------------------------------------------------------------- registry
-// A registry key handle as the spec's callers see it: the predefined roots
+// A registry key handle as the callers see it: the predefined roots
 // are the 32-bit values 0x80000000..0x80000006, 0 is "no key". Opened keys
 // are opaque non-zero values.
 using RegKey = std::uintptr_t;

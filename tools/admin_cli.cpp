@@ -263,12 +263,12 @@ ParsedArgs ParseCommandArgs(const Command& command, const std::vector<std::strin
     const size_t equals = arg.find('=');
     const std::string name =
         arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* option_spec = nullptr;
     for (const OptionSpec& option : command.options) {
-      if (option.name == name) spec = &option;
+      if (option.name == name) option_spec = &option;
     }
-    if (spec == nullptr) throw UsageError("unknown option --" + name);
-    if (!spec->takes_value) {
+    if (option_spec == nullptr) throw UsageError("unknown option --" + name);
+    if (!option_spec->takes_value) {
       if (equals != std::string::npos) throw UsageError("--" + name + " takes no value");
       parsed.options.emplace_back(name, "");
     } else if (equals != std::string::npos) {
