@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "common/library_binder.h"
 #include "common/runtime_error.h"
 
 namespace nox {
@@ -25,19 +26,11 @@ std::string TrimBlanks(std::string_view text) {
   return std::string(text.substr(first, last - first + 1));
 }
 
-// Binds an export of the hook library by name, raising the error a caller
-// of a missing library (53) or export (453) receives.
+// The hook library's exports are bound by name at each call (the platform
+// keeps the library loaded); a missing library raises 53, a missing export
+// 453, in the calling routine.
 void* BindClaspsExport(const char* export_name) {
-  void* address = platform::FindLibraryExport(kClaspsLibrary, export_name);
-  if (address == nullptr) {
-    if (platform::FindLibraryExport(kClaspsLibrary, "SRV_RegCreateKey") == nullptr &&
-        platform::FindLibraryExport(kClaspsLibrary, "SRV_RegDeleteKey") == nullptr) {
-      Raise(kErrFileNotFound, kSource, "File not found: " + std::string(kClaspsLibrary));
-    }
-    Raise(kErrDllEntryPoint, kSource,
-          std::string("Can't find DLL entry point ") + export_name + " in " + kClaspsLibrary);
-  }
-  return address;
+  return BindLibraryExport(kClaspsLibrary, export_name, kSource);
 }
 
 // Four bytes, lowest first, as types 3 and 4 are stored.
