@@ -215,6 +215,8 @@ class WriteSettingsWin32Test : public ::testing::Test {
     guard_.Save(hklm, kMyDocumentsKey);
     guard_.Save(hkcu, kAppDefaults98);
 
+    ForgetSavedStartMenus();
+
     system_directory_ = platform::SystemDirectory();
     windows_directory_ = platform::WindowsDirectory();
     recent_ = Text(hkcu, kShellFolders, "Recent");
@@ -286,6 +288,21 @@ class WriteSettingsWin32Test : public ::testing::Test {
       platform::DeleteFile("C:\\MSDOS.SYS");
     }
     RemoveRunFolder();
+  }
+
+  // The run is a first login: folders an earlier login saved would be kept.
+  static void ForgetSavedStartMenus() {
+    for (platform::RegKey root : {platform::kCurrentUser, platform::kLocalMachine}) {
+      platform::ScopedRegKey key;
+      if (platform::RegOpenKey(root, kShellFolders, platform::kKeyAllAccess, key.receive()) !=
+          platform::kSuccess) {
+        continue;
+      }
+      for (const char* name :
+           {"WinMenu Programs", "WinStart Menu", "NoxMenu Programs", "NoxStart Menu"}) {
+        platform::RegDeleteValue(key.get(), name);
+      }
+    }
   }
 
   static void RemoveRunFolder() {

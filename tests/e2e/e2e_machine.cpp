@@ -28,6 +28,14 @@ const char* const kWrittenKeys[][2] = {
     {"HKCU", "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Zones\\3"},
 };
 
+// Where a login saves and switches the Start menu's folders.
+const char* const kShellFolderKeys[][2] = {
+    {"HKCU", "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"},
+    {"HKCU", "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders"},
+    {"HKLM", "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"},
+    {"HKLM", "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders"},
+};
+
 HKEY Root(const char* word) {
   return std::strcmp(word, "HKLM") == 0 ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
@@ -68,6 +76,7 @@ std::string Machine::WindowsDir() const {
 }
 
 void Machine::SetUp() {
+  SaveShellFolders();
   Clean();
   CopyProgramFiles();
 }
@@ -98,6 +107,64 @@ void Machine::TearDown() {
               (SystemDir() + "wineboot.exe").c_str(), FALSE);
     session_end_intercepted_ = false;
   }
+  RestoreShellFolders();
+}
+
+void Machine::SaveShellFolders() {
+  shell_folders_.clear();
+  for (const auto& [root_word, path] : kShellFolderKeys) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(Root(root_word), path, 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
+    char name[16384];
+    std::vector<char> data(65536);
+    for (DWORD index = 0;; ++index) {
+      DWORD name_size = sizeof name;
+      DWORD data_size = static_cast<DWORD>(data.size());
+      DWORD type = 0;
+      if (RegEnumValueA(key, index, name, &name_size, nullptr, &type,
+                        reinterpret_cast<BYTE*>(data.data()), &data_size) != ERROR_SUCCESS) {
+        break;
+      }
+      shell_folders_.push_back(
+          {Root(root_word), path, std::string(name, name_size),
+           {type, std::string(data.data(), data_size)}});
+    }
+    RegCloseKey(key);
+  }
+  shell_folders_saved_ = true;
+}
+
+// Removes the values a login added and puts the saved ones back.
+void Machine::RestoreShellFolders() {
+  if (!shell_folders_saved_) return;
+  for (const auto& [root_word, path] : kShellFolderKeys) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(Root(root_word), path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) continue;
+    std::vector<std::string> names;
+    char name[16384];
+    for (DWORD index = 0;; ++index) {
+      DWORD name_size = sizeof name;
+      if (RegEnumValueA(key, index, name, &name_size, nullptr, nullptr, nullptr, nullptr) !=
+          ERROR_SUCCESS) {
+        break;
+      }
+      names.emplace_back(name, name_size);
+    }
+    for (const std::string& value : names) RegDeleteValueA(key, value.c_str());
+    RegCloseKey(key);
+  }
+  for (const SavedValue& value : shell_folders_) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(value.root, value.key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+      continue;
+    }
+    RegSetValueExA(key, value.name.c_str(), 0, value.data.type,
+                   reinterpret_cast<const BYTE*>(value.data.bytes.data()),
+                   static_cast<DWORD>(value.data.bytes.size()));
+    RegCloseKey(key);
+  }
+  shell_folders_saved_ = false;
 }
 
 void Machine::InterceptSessionEnd() {

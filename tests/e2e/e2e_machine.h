@@ -80,6 +80,18 @@ class Machine {
  private:
   void CopyProgramFiles();
   void Clean();
+  // A login switches the Start menu's folders; the prefix gets its own back.
+  void SaveShellFolders();
+  void RestoreShellFolders();
+
+  struct SavedValue {
+    HKEY root;
+    std::string key;
+    std::string name;
+    RegData data;
+  };
+  std::vector<SavedValue> shell_folders_;
+  bool shell_folders_saved_ = false;
 
   PROCESS_INFORMATION process_ = {};
   bool session_end_intercepted_ = false;
