@@ -245,7 +245,9 @@ class WriteSettingsWin32Test : public ::testing::Test {
     }
     date_time_panel_ = system_directory_ + "\\Timedate.cpl";
     panel_created_ = platform::FileLength(date_time_panel_, &ignored_) != platform::kSuccess;
-    if (panel_created_) ASSERT_EQ(platform::WriteWholeFile(date_time_panel_, "panel"), 0);
+    if (panel_created_) {
+      ASSERT_EQ(platform::WriteWholeFile(date_time_panel_, "panel"), 0);
+    }
 
     program_list_ = system_directory_ + "\\" + kRecordNumber + ".TBL";
     ASSERT_EQ(platform::WriteWholeFile(program_list_,
