@@ -120,7 +120,7 @@ void frmLogin::Form_Load(const std::string& command_line) {
   // Automatic login A: the Windows logon name is a user of the table.
   bool matched = false;
   {
-    const UserTableScan table;
+    UserTableScan table;
     int32_t n = 1;
     ComputeSessionMinutes(n, table.Record(n));
     while (current_user.TrimmedName() != "EOF") {
@@ -157,6 +157,7 @@ void frmLogin::Form_Load(const std::string& command_line) {
 }
 
 void frmLogin::Centre() {
+  if (on_centre) on_centre();
   double screen_width = 0, screen_height = 0;
   platform::ScreenSizeTwips(&screen_width, &screen_height);
   left_twips = (screen_width - width_twips) / 2;

@@ -68,6 +68,9 @@ class frmLogin {
   std::function<void()> do_events;
   std::function<void()> on_show;
   std::function<void()> on_hide;
+  // Called before centring: the real window sets its outer size then, not
+  // at start-up, so a login that never shows it needs no window manager.
+  std::function<void()> on_centre;
 
   // Product name of the captions and message titles; the Win32 program sets
   // it from its own version resource.

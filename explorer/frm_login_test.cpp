@@ -115,8 +115,11 @@ TEST_F(LoadTest, CdromDrivesAreListedInLetterOrder) {
 TEST_F(LoadTest, LogonNameInCapitalsLogsInTheMatchingRecordWithoutAWindow) {
   PutUserTable({MakeUser("bob", "b"), MakeUser("alice", "secret"), MakeUser("carol", "c")});
   fake::SetLogonUserName("ALICE");
+  bool centred = false;
+  form_.on_centre = [&] { centred = true; };
   Load();
   EXPECT_FALSE(form_.visible);
+  EXPECT_FALSE(centred);
   EXPECT_EQ(form_.current_record_number, "2");
   EXPECT_EQ(RegText(platform::kLocalMachine, kNetsieveKey, "User"), "2");
   EXPECT_EQ(RegText(platform::kLocalMachine, kNetsieveKey, "UserName"),
@@ -162,13 +165,18 @@ TEST_F(LoadTest, DefaultWithAPasswordShowsTheWindowWithDefaultInTheNameBox) {
 TEST_F(LoadTest, WithoutDefaultTheWindowShowsTheLogonNameCentred) {
   PutUserTable({MakeUser("alice", "secret")});
   fake::SetLogonUserName("stranger");
+  // The window gives its outer size when it is centred.
+  form_.on_centre = [&] {
+    form_.width_twips = 3900;
+    form_.height_twips = 2085;
+  };
   Load();
   EXPECT_TRUE(form_.visible);
   EXPECT_EQ(form_.Text1[0].text, "stranger");
   EXPECT_EQ(form_.focused_text, 1);
   // 800 x 600 pixels are 12000 x 9000 twips.
-  EXPECT_DOUBLE_EQ(form_.left_twips, (12000.0 - form_.width_twips) / 2);
-  EXPECT_DOUBLE_EQ(form_.top_twips, (9000.0 - form_.height_twips) / 2);
+  EXPECT_DOUBLE_EQ(form_.left_twips, (12000.0 - 3900) / 2);
+  EXPECT_DOUBLE_EQ(form_.top_twips, (9000.0 - 2085) / 2);
 }
 
 TEST_F(LoadTest, NoLogonNameAndRestartFlagClearsTheFlagAndEnds) {

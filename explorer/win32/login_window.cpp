@@ -95,10 +95,12 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIP
 constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME;
 
 void LoginWindow::Bind() {
-  RECT outer = {0, 0, Pixels(kClientWidthTwips), Pixels(kClientHeightTwips)};
-  AdjustWindowRectEx(&outer, kWindowStyle, FALSE, kWindowExStyle);
-  form_->width_twips = (outer.right - outer.left) * kTwipsPerPixel;
-  form_->height_twips = (outer.bottom - outer.top) * kTwipsPerPixel;
+  form_->on_centre = [this] {
+    RECT outer = {0, 0, Pixels(kClientWidthTwips), Pixels(kClientHeightTwips)};
+    AdjustWindowRectEx(&outer, kWindowStyle, FALSE, kWindowExStyle);
+    form_->width_twips = (outer.right - outer.left) * kTwipsPerPixel;
+    form_->height_twips = (outer.bottom - outer.top) * kTwipsPerPixel;
+  };
   form_->on_show = [this] {
     if (EnsureCreated()) ShowForm();
   };

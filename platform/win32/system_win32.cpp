@@ -47,8 +47,13 @@ std::string DriveRoot(const std::string& drive) {
   return drive;
 }
 
+// Library names as cache keys. Only ASCII letters are folded: user32's
+// CharUpperBuff would load user32 into every program that binds a library,
+// and a name that differs in other letters merely loads a second time.
 std::string UpperCase(std::string text) {
-  CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
   return text;
 }
 
