@@ -31,7 +31,7 @@ long WriteCurrentUserFile(const std::string& system_directory, const std::string
 
 std::string frmLogin::password_verify(const std::string& name, const std::string& password) {
   int state = kNameUnseen;
-  const UserTableScan table;
+  UserTableScan table;
   int32_t n = 1;
   UserRecord record = table.Record(n);
   while (record.TrimmedName() != "EOF") {
