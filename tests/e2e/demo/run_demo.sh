@@ -122,9 +122,11 @@ fi
 
 Title "Programs the login started"
 show_names=([1]="normal" [2]="minimized" [3]="maximized")
+# Each stub logs itself once it runs, so the log's order is a race; listed
+# by name, the shell comes first, as the login starts it.
 while IFS='|' read -r program show command; do
   printf '  %-45s %s window\n' "${command%$'\r'}" "${show_names[$show]:-state $show}"
-done < <(tr -d '\r' <"$drive_c/nox-e2e/starts.log" 2>/dev/null)
+done < <(tr -d '\r' <"$drive_c/nox-e2e/starts.log" 2>/dev/null | sort -t'|' -k1,1)
 
 Title "The pupil's record after the login (the day's minutes)"
 Admin user show pupil | grep -i -E 'minute|last' | sed 's/^/  /'
