@@ -27,9 +27,7 @@ constexpr const char* kMainKey = "Software\\Microsoft\\Internet Explorer\\Main";
 
 std::optional<std::string> Data(const char* key, const char* name,
                                 platform::RegKey root = platform::kCurrentUser) {
-  auto value = fake::RegGetValue(root, key, name);
-  if (!value) return std::nullopt;
-  return value->data;
+  return RegData(root, key, name);
 }
 
 class WriteSettingsEdgeTest : public ::testing::Test {

@@ -219,22 +219,19 @@ RegistryDump RestrictRunValues() {
 }
 
 std::optional<std::string> RestrictRunFlag() {
-  auto value = fake::RegGetValue(platform::kCurrentUser,
-                                 "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer",
-                                 "RestrictRun");
-  if (!value) return std::nullopt;
-  return value->data;
+  return RegData(platform::kCurrentUser,
+                 "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer", "RestrictRun");
 }
 
 std::vector<std::string> RestrictRunNames() {
   std::vector<std::string> names;
   for (int i = 1;; ++i) {
-    auto value = fake::RegGetValue(
+    auto value = RegData(
         platform::kCurrentUser,
         "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\RestrictRun",
         std::to_string(i));
     if (!value) break;
-    names.push_back(value->data.substr(0, value->data.size() - 1));
+    names.push_back(value->substr(0, value->size() - 1));
   }
   return names;
 }

@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -39,6 +40,14 @@ inline std::string Dword(uint32_t value) {
 }
 
 inline std::string Sz(const std::string& text) { return text + std::string(1, '\0'); }
+
+// The bytes of a value of the fake registry; nullopt when it is missing.
+inline std::optional<std::string> RegData(platform::RegKey root, const std::string& key,
+                                          const std::string& name) {
+  auto value = fake::RegGetValue(root, key, name);
+  if (!value) return std::nullopt;
+  return value->data;
+}
 
 inline std::string Upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
