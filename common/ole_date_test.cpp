@@ -4,23 +4,13 @@
 
 #include <cmath>
 
+#include "common/local_time_test_support.h"
 #include "common/runtime_error.h"
 
 namespace nox {
 namespace {
 
-platform::LocalTime At(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
-                       int millisecond = 0) {
-  platform::LocalTime t;
-  t.year = year;
-  t.month = month;
-  t.day = day;
-  t.hour = hour;
-  t.minute = minute;
-  t.second = second;
-  t.millisecond = millisecond;
-  return t;
-}
+using testing_support::At;
 
 void ExpectSameTime(const platform::LocalTime& a, const platform::LocalTime& b) {
   EXPECT_EQ(a.year, b.year);

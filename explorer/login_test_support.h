@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "clasps/clasps.h"
+#include "common/local_time_test_support.h"
 #include "common/ole_date.h"
 #include "common/regpath.h"
 #include "explorer/frm_login.h"
@@ -27,18 +28,6 @@ inline void ResetMachine() {
                                         reinterpret_cast<void*>(&SRV_RegCreateKey));
   platform::fake::RegisterLibraryExport("CLASPS.DLL", "SRV_RegDeleteKey",
                                         reinterpret_cast<void*>(&SRV_RegDeleteKey));
-}
-
-inline platform::LocalTime At(int year, int month, int day, int hour = 0, int minute = 0,
-                              int second = 0) {
-  platform::LocalTime t;
-  t.year = year;
-  t.month = month;
-  t.day = day;
-  t.hour = hour;
-  t.minute = minute;
-  t.second = second;
-  return t;
 }
 
 inline UserRecord MakeUser(const std::string& name, const std::string& password,
