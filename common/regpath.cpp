@@ -33,26 +33,6 @@ void* BindClaspsExport(const char* export_name) {
   return BindLibraryExport(kClaspsLibrary, export_name, kSource);
 }
 
-// Four bytes, lowest first, as types 3 and 4 are stored.
-std::string FourBytes(int64_t value) {
-  std::string bytes = dectoHextoDec(value);
-  bytes.resize(4, '\0');
-  return bytes;
-}
-
-void WriteDirect(const RegPath& path, const RegValue& regvalue, int32_t dwtype) {
-  platform::ScopedRegKey key;
-  platform::RegCreateKey(path.root, path.key, key.receive());
-  if (dwtype == platform::kRegDword || dwtype == platform::kRegBinary) {
-    std::string bytes = FourBytes(regvalue.AsNumber());
-    platform::RegSetValue(key.get(), path.value_name, static_cast<uint32_t>(dwtype), bytes);
-  } else {
-    std::string text = regvalue.AsText();
-    text.push_back('\0');
-    platform::RegSetValue(key.get(), path.value_name, static_cast<uint32_t>(dwtype), text);
-  }
-}
-
 }  // namespace
 
 platform::RegKey RootHandle(std::string_view root_word) {
@@ -128,6 +108,19 @@ std::string dectoHextoDec(int64_t value) {
   return bytes;
 }
 
+void RegWriteDirect(const RegPath& path, int32_t dwtype,
+                    const std::function<std::string()>& convert) {
+  platform::ScopedRegKey key;
+  platform::RegCreateKey(path.root, path.key, key.receive());
+  std::string data = convert();
+  if (dwtype == platform::kRegDword || dwtype == platform::kRegBinary) {
+    data.resize(4, '\0');
+  } else {
+    data.push_back('\0');
+  }
+  platform::RegSetValue(key.get(), path.value_name, static_cast<uint32_t>(dwtype), data);
+}
+
 void RegWrite(std::string_view regline, const RegValue& regvalue, int32_t dwtype,
               RegFlavor flavor) {
   const RegPath path = SplitRegPath(regline);
@@ -138,7 +131,10 @@ void RegWrite(std::string_view regline, const RegValue& regvalue, int32_t dwtype
            text.c_str(), dwtype);
     return;
   }
-  WriteDirect(path, regvalue, dwtype);
+  const bool as_bytes = dwtype == platform::kRegDword || dwtype == platform::kRegBinary;
+  RegWriteDirect(path, dwtype, [&] {
+    return as_bytes ? dectoHextoDec(regvalue.AsNumber()) : regvalue.AsText();
+  });
 }
 
 std::string RegRead(std::string_view regline, RegFlavor flavor) {

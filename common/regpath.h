@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -66,6 +67,13 @@ std::string dectoHextoDec(int64_t value);
 // 4 bytes, every other type as the text with its terminating zero.
 void RegWrite(std::string_view regline, const RegValue& regvalue, int32_t dwtype,
               RegFlavor flavor = RegFlavor::kLogin);
+
+// RegWrite's direct path for a caller that converts the value itself:
+// creates the key when missing, then stores what `convert` returns under
+// `dwtype`: for types 3 and 4 the bytes of dectoHextoDec, zero-filled to
+// exactly 4; for every other type the text, given its terminating zero.
+void RegWriteDirect(const RegPath& path, int32_t dwtype,
+                    const std::function<std::string()>& convert);
 
 // The stored text followed by one backslash; 253 blanks and "\" when the key
 // or value is missing.
