@@ -6,6 +6,8 @@
 #include "platform/platform.h"
 #include "platform/win32/win32_api.h"
 
+#include <mmsystem.h>
+
 namespace platform {
 
 namespace {
