@@ -367,11 +367,11 @@ TEST_F(ClearwayTest, RegWriteStoresTypesAsTheLoginDoes) {
       {"My Documents", 1, TextValue("My Documents")},
   };
   for (const Case& c : cases) {
-    RegWrite("current_user,Software\\Nox Test,v", c.value, c.type);
+    clearway::RegWrite("current_user,Software\\Nox Test,v", c.value, c.type);
     EXPECT_EQ(Value(platform::kCurrentUser, "Software\\Nox Test", "v"), c.stored) << c.value.AsText();
   }
   // An unknown root writes nothing and raises nothing to the caller.
-  RegWrite("HKEY_CURRENT_USER,Software\\Nox Test,w", 1, 4);
+  clearway::RegWrite("HKEY_CURRENT_USER,Software\\Nox Test,w", 1, 4);
   EXPECT_FALSE(Value(platform::kCurrentUser, "Software\\Nox Test", "w").has_value());
   EXPECT_EQ(dectoHextoDec(0x30000), std::string("\0\0\x03", 3));
   EXPECT_EQ(fake::OpenRegKeyCount(), 0u);
