@@ -241,6 +241,11 @@ void UninstallMain(const std::string& command_line) {
     if (enumerated != platform::kSuccess) break;
   }
   routine.Do([&] { users.Reset(); });
+  routine.Do([&] { ForgetStartMenuSwitching(1); });
+  routine.Do([&] {
+    const int32_t code = WindowsVersionCode();
+    if (code == 40 || code == 351) ForgetStartMenuSwitching(2);
+  });
   routine.Do([&] { ApplyBootOptions("1"); });
   platform::EndProgram(0);
 }

@@ -72,6 +72,10 @@ void ArrangeRestrictedMachine() {
     PutValue(root, shell, "NoxStart Menu", platform::kRegSz, Sz("C:\\NOX\\tmp\\Start Menu"));
   }
   fake::PutFile(std::string(kSystem) + "123456789.123", "panel");
+  // Two users' hives: the reset runs three passes.
+  for (const char* hive : {".DEFAULT", "S-1-5-21-7"}) {
+    PutValue(platform::kUsers, std::string(hive) + "\\Software", "x", platform::kRegSz, Sz("x"));
+  }
 }
 
 constexpr const char* kTableFiles[] = {"user.tbl", "user.tbB", "pwd.tbl", "user.cur",

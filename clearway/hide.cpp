@@ -116,8 +116,12 @@ void RestoreStartMenu(int32_t scope) {
   routine.Do([&] {
     if (IsSet(start_menu)) RegWrite(user_shell_folders + s.menu_value, start_menu, platform::kRegSz);
   });
-  // The login program records the standard folders afresh at its next
-  // switch, from the values Windows (or this run) left.
+}
+
+void ForgetStartMenuSwitching(int32_t scope) {
+  TracedRoutine routine("hide", "Sub ForgetStartMenuSwitching",
+                        [&] { return ArgumentList({{"scope", std::to_string(scope)}}); });
+  const StartMenuScope& s = scope == 1 ? kCurrentUserScope : kAllUsersScope;
   routine.Do([&] { DeleteSwitchingValues(s.root); });
 }
 

@@ -24,7 +24,9 @@ constexpr const char* kMyDocumentsKey =
 constexpr const char* kWineKey = "Software\\Wine";
 constexpr const char* kEducationHigh = "53520,63759,3670485";
 constexpr const char* kPassword = "secret";
-constexpr const char* kTables[] = {"USER.TBL", "2.TBL", "user.cur", "NoxSettings.TBL"};
+// The numbered files go from 1 up to the first number with none: 1.TBL keeps
+// the way to the pupil's 2.TBL open.
+constexpr const char* kTables[] = {"USER.TBL", "1.TBL", "2.TBL", "user.cur", "NoxSettings.TBL"};
 
 std::string Policy(const char* key) { return std::string(kPolicies) + key; }
 
