@@ -28,7 +28,26 @@ TracedRoutine::TracedRoutine(std::string module, std::string procedure,
 TracedRoutine::TracedRoutine(std::string module, std::string procedure, OnError on_error)
     : TracedRoutine(std::move(module), std::move(procedure), nullptr, on_error) {}
 
+TracedRoutine::TracedRoutine(TracedRoutine&& other) noexcept
+    : module_(std::move(other.module_)),
+      procedure_(std::move(other.procedure_)),
+      describe_(std::move(other.describe_)),
+      on_error_(other.on_error_),
+      announced_(other.announced_),
+      leaving_(other.leaving_),
+      uncaught_at_entry_(other.uncaught_at_entry_) {
+  other.announced_ = false;
+}
+
+TracedRoutine TracedRoutine::Unannounced(std::string module, std::string procedure) {
+  TracedRoutine routine;
+  routine.module_ = std::move(module);
+  routine.procedure_ = std::move(procedure);
+  return routine;
+}
+
 TracedRoutine::~TracedRoutine() {
+  if (!announced_) return;
   // The end of the program leaves no exit path behind (the fake platform
   // unwinds where Windows ends the process at once).
   if (std::uncaught_exceptions() > uncaught_at_entry_) return;

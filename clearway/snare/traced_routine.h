@@ -16,6 +16,9 @@
 // break), go on with the next one (2), or leave (anything else: every later
 // Do is skipped). A routine that must never stop (OnError::kResumeNext) drops
 // its errors without trapping them, statement by statement.
+//
+// Routines own their TracedRoutine on the stack; it is movable only so that
+// Unannounced can hand one out.
 #pragma once
 
 #include <cstdint>
@@ -40,9 +43,13 @@ class TracedRoutine {
   TracedRoutine(std::string module, std::string procedure, DescribeArguments describe,
                 OnError on_error = OnError::kTrap);
   TracedRoutine(std::string module, std::string procedure, OnError on_error = OnError::kTrap);
+  // A routine that traps its errors but never announces itself: no entry,
+  // no exit, only snERROR from its handler.
+  static TracedRoutine Unannounced(std::string module, std::string procedure);
   ~TracedRoutine();
   TracedRoutine(const TracedRoutine&) = delete;
   TracedRoutine& operator=(const TracedRoutine&) = delete;
+  TracedRoutine(TracedRoutine&& other) noexcept;
 
   // Runs one statement (line: its line number, 0 when unnumbered). False once
   // the routine is leaving; the statement is then not run.
@@ -51,10 +58,13 @@ class TracedRoutine {
   bool leaving() const { return leaving_; }
 
  private:
+  TracedRoutine() : announced_(false) {}
+
   std::string module_;
   std::string procedure_;
   DescribeArguments describe_;
   OnError on_error_;
+  bool announced_ = true;
   bool leaving_ = false;
   // The end of the program unwinds (in tests) without an exit path.
   int uncaught_at_entry_ = std::uncaught_exceptions();
