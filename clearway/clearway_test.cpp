@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "clearway/snare/snare_internal.h"
 #include "platform/fake/fake_control.h"
 
 namespace nox::clearway {
@@ -13,6 +16,8 @@ namespace {
 
 namespace fake = platform::fake;
 
+constexpr const char* kPoliciesPath =
+    "Current_User,Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\";
 constexpr const char* kPolicies = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\";
 constexpr const char* kExplorer = "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\";
 constexpr const char* kInternet = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
@@ -83,9 +88,10 @@ constexpr const char* kTableFiles[] = {"user.tbl", "user.tbB", "pwd.tbl", "user.
                                        "1.pmk", "1.pmb", "2.tbl"};
 
 class ClearwayTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     fake::Reset();
+    ResetSnare();  // every run is a program start
     for (const char* file : kTableFiles) fake::PutFile(std::string(kSystem) + file, "table");
     ArrangeRestrictedMachine();
   }
@@ -389,6 +395,78 @@ TEST_F(ClearwayTest, BootOptionsAreSwitchedOn) {
   EXPECT_NE(msdos->find("BootMulti=1"), std::string::npos);
   EXPECT_NE(msdos->find("BootWarn=1"), std::string::npos);
   EXPECT_NE(msdos->find("BootKeys=1"), std::string::npos);
+}
+
+
+// The trace lines of a run with SNCLIENT.INI writing every call to disk,
+// arguments on or off; the blank lines between them left out.
+std::vector<std::string> TraceOfRun(ClearwayTest& test, bool arguments) {
+  fake::PutFile("C:\\NOX\\SNCLIENT.INI",
+                std::string("[log file]\r\nWrite To Disk=1\r\nCapture To Disk=1\r\n"
+                            "Log File=trace.log\r\n[include]\r\nArguments=") +
+                    (arguments ? "1" : "0") + "\r\nResources=0\r\nMemory=0\r\nUser=0\r\n");
+  EXPECT_TRUE(test.Run("x /U"));
+  std::vector<std::string> lines;
+  std::istringstream trace(fake::FileBytes("C:\\NOX\\trace.log").value_or(""));
+  for (std::string line; std::getline(trace, line);) {
+    if (line.size() > 1) lines.push_back(line.substr(0, line.size() - 1));
+  }
+  return lines;
+}
+
+// What follows "->" and the level's tabs on entry lines of `routine`.
+std::vector<std::string> Entries(const std::vector<std::string>& lines, const std::string& routine) {
+  std::vector<std::string> entries;
+  for (const std::string& line : lines) {
+    const size_t arrow = line.find("->");
+    if (arrow == std::string::npos) continue;
+    const std::string entry = line.substr(line.find_first_not_of('\t', arrow + 2));
+    if (entry.rfind(routine, 0) == 0) entries.push_back(entry);
+  }
+  return entries;
+}
+
+TEST_F(ClearwayTest, TraceShowsEveryWriteWithItsArgumentsInOrder) {
+  const std::vector<std::string> lines = TraceOfRun(*this, true);
+  const std::vector<std::string> writes = Entries(lines, "hidea : Sub RegWrite : ");
+  const std::string head = "hidea : Sub RegWrite : (regline=";
+  std::vector<std::string> expected = {head + kPoliciesPath + "Explorer,NoDrives, regvalue=0, dwtype=4)"};
+  for (const std::string& entry : ResetList()) {
+    expected.push_back(head + entry + ", regvalue=0, dwtype=4)");
+  }
+  expected.push_back(head + kPoliciesPath + "System,NoVirtMemPage, regvalue=0, dwtype=4)");
+  expected.push_back(head + kPoliciesPath + "WinOldApp,NoRealMode, regvalue=0, dwtype=4)");
+  expected.push_back(head + kPoliciesPath + "Explorer,NoRecentDocsHistory, regvalue=0, dwtype=3)");
+  ASSERT_GE(writes.size(), expected.size());
+  EXPECT_EQ(std::vector(writes.begin(), writes.begin() + expected.size()), expected);
+  // One pass per HKEY_USERS subkey, plus one.
+  EXPECT_EQ(std::count(writes.begin(), writes.end(), expected[0]), 3);
+  // Every number is converted by its own traced call, right after the entry.
+  size_t conversions = 0;
+  for (size_t i = 0; i + 1 < lines.size(); ++i) {
+    if (lines[i].find("Sub RegWrite : (") == std::string::npos ||
+        lines[i].find("<-") != std::string::npos) {
+      continue;
+    }
+    const bool number = lines[i].find("dwtype=1)") == std::string::npos;
+    const std::string& next = lines[i + 1];
+    EXPECT_EQ(next.find("->") != std::string::npos &&
+                  next.find("\thidea : Function dectoHextoDec : (value=0)") != std::string::npos,
+              number)
+        << lines[i];
+    conversions += number;
+  }
+  EXPECT_EQ(Entries(lines, "hidea : Function dectoHextoDec : ").size(), conversions);
+  EXPECT_EQ(Entries(lines, "Clearway : Sub main : ()").size(), 1u);
+  EXPECT_EQ(Entries(lines, "hide : Sub RestoreStartMenu : (scope=1)").size(), 3u);
+}
+
+TEST_F(ClearwayTest, TraceWithoutArgumentsNamesTheRoutinesOnly) {
+  const size_t with_arguments = Entries(TraceOfRun(*this, true), "hidea : Sub RegWrite").size();
+  SetUp();
+  const std::vector<std::string> lines = TraceOfRun(*this, false);
+  EXPECT_EQ(Entries(lines, "hidea : Sub RegWrite").size(), with_arguments);
+  for (const std::string& line : lines) EXPECT_EQ(line.find("regline="), std::string::npos) << line;
 }
 
 }  // namespace
