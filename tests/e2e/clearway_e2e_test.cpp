@@ -226,5 +226,50 @@ TEST_F(ClearwayE2eTest, WindowsVersionModes) {
   }
 }
 
+// The trace written beside Clearway.exe, with the arguments on and off.
+TEST_F(ClearwayE2eTest, TraceFileWithArgumentsOnAndOff) {
+  const std::string folder = std::string(kProgramDir) + "\\";
+  for (const bool arguments : {true, false}) {
+    SCOPED_TRACE(arguments);
+    DeleteFileA((folder + "trace.log").c_str());
+    const std::string ini = std::string("[log file]\r\nWrite To Disk=1\r\nCapture To Disk=1\r\n") +
+                            "Log File=trace.log\r\n[include]\r\nArguments=" +
+                            (arguments ? "1" : "0") + "\r\n";
+    HANDLE file = CreateFileA((folder + "SNCLIENT.INI").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, ini.data(), static_cast<DWORD>(ini.size()), &written, nullptr);
+    CloseHandle(file);
+    RunClearway("x /U");
+    std::string trace;
+    char buffer[65536];
+    file = CreateFileA((folder + "trace.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    while (ReadFile(file, buffer, sizeof buffer, &written, nullptr) && written > 0) {
+      trace.append(buffer, written);
+    }
+    CloseHandle(file);
+    DeleteFileA((folder + "SNCLIENT.INI").c_str());
+    // One pass per HKEY_USERS subkey plus one, each starting with NoDrives.
+    DWORD subkeys = 0;
+    RegQueryInfoKeyA(HKEY_USERS, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
+                     nullptr, nullptr, nullptr, nullptr);
+    const std::string no_drives =
+        "->\thidea : Sub RegWrite : (regline=Current_User,Software\\Microsoft\\Windows\\"
+        "CurrentVersion\\Policies\\Explorer,NoDrives, regvalue=0, dwtype=4)";
+    size_t passes = 0;
+    for (size_t at = trace.find(no_drives); at != std::string::npos;
+         at = trace.find(no_drives, at + 1)) {
+      ++passes;
+    }
+    EXPECT_EQ(passes, arguments ? subkeys + 1 : 0u);
+    EXPECT_NE(trace.find("->Clearway : Sub main"), std::string::npos);
+    EXPECT_EQ(trace.find("regline=") != std::string::npos, arguments);
+    EXPECT_NE(trace.find("\thidea : Sub RegWrite"), std::string::npos);
+  }
+}
+
 }  // namespace
 }  // namespace nox::e2e
