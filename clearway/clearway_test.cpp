@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -45,8 +45,8 @@ std::optional<std::string> Value(platform::RegKey root, const std::string& key,
 std::string DwordValue(uint32_t value) { return "4:" + Dword(value); }
 std::string TextValue(const std::string& text) { return "1:" + Sz(text); }
 
-void PutValue(platform::RegKey root, const std::string& key, const std::string& name,
-              uint32_t type, const std::string& data) {
+void PutValue(platform::RegKey root, const std::string& key, const std::string& name, uint32_t type,
+              const std::string& data) {
   platform::ScopedRegKey opened;
   platform::RegCreateKey(root, key, opened.receive());
   platform::RegSetValue(opened.get(), name, type, data);
@@ -71,9 +71,11 @@ void ArrangeRestrictedMachine() {
     const std::string shell = std::string(kExplorer) + "Shell folders";
     PutValue(root, shell, folder, platform::kRegSz, Sz("C:\\NOX\\tmp\\Start Menu\\Programs"));
     PutValue(root, shell, menu, platform::kRegSz, Sz("C:\\NOX\\tmp\\Start Menu"));
-    PutValue(root, shell, "WinMenu Programs", platform::kRegSz, Sz(std::string("C:\\STD\\") + folder));
+    PutValue(root, shell, "WinMenu Programs", platform::kRegSz,
+             Sz(std::string("C:\\STD\\") + folder));
     PutValue(root, shell, "WinStart Menu", platform::kRegSz, Sz(std::string("C:\\STD\\") + menu));
-    PutValue(root, shell, "NoxMenu Programs", platform::kRegSz, Sz("C:\\NOX\\tmp\\Start Menu\\Programs"));
+    PutValue(root, shell, "NoxMenu Programs", platform::kRegSz,
+             Sz("C:\\NOX\\tmp\\Start Menu\\Programs"));
     PutValue(root, shell, "NoxStart Menu", platform::kRegSz, Sz("C:\\NOX\\tmp\\Start Menu"));
   }
   fake::PutFile(std::string(kSystem) + "123456789.123", "panel");
@@ -83,9 +85,9 @@ void ArrangeRestrictedMachine() {
   }
 }
 
-constexpr const char* kTableFiles[] = {"user.tbl", "user.tbB", "pwd.tbl", "user.cur",
-                                       "NoxSettings.tbl", "1.tbl", "1.KWt", "1.tbb", "1.kwb",
-                                       "1.pmk", "1.pmb", "2.tbl"};
+constexpr const char* kTableFiles[] = {"user.tbl",        "user.tbB", "pwd.tbl", "user.cur",
+                                       "NoxSettings.tbl", "1.tbl",    "1.KWt",   "1.tbb",
+                                       "1.kwb",           "1.pmk",    "1.pmb",   "2.tbl"};
 
 class ClearwayTest : public ::testing::Test {
  public:
@@ -180,10 +182,12 @@ TEST_F(ClearwayTest, UninstallSwitchIsTheTrimmedLastTwoCharacters) {
 }
 
 TEST_F(ClearwayTest, CommandLinesOfAnyLengthAndBytesAreSafe) {
-  fake::RegisterLibraryExport("Tessel.DLL", "CheckPassword", reinterpret_cast<void*>(&AcceptsSecret));
+  fake::RegisterLibraryExport("Tessel.DLL", "CheckPassword",
+                              reinterpret_cast<void*>(&AcceptsSecret));
   std::string bytes;
   for (int i = 0; i < 70000; ++i) bytes.push_back(static_cast<char>(i * 7 + 1));
-  for (const std::string& line : {bytes, bytes + "/u", std::string("a\0b", 3), std::string(1, '\xff')}) {
+  for (const std::string& line :
+       {bytes, bytes + "/u", std::string("a\0b", 3), std::string(1, '\xff')}) {
     SetUp();
     EXPECT_TRUE(Run(line));
   }
@@ -194,13 +198,15 @@ TEST_F(ClearwayTest, NumberedFilesStopAtTheFirstNumberWithNoneLeft) {
   for (const char* file : {"1.tbl", "2.KWt", "4.tbl", "user.tbB", "NoxSettings.tbl"}) {
     fake::PutFile(std::string(kSystem) + file, "x");
   }
-  fake::RegisterLibraryExport("Tessel.DLL", "CheckPassword", reinterpret_cast<void*>(&AcceptsSecret));
+  fake::RegisterLibraryExport("Tessel.DLL", "CheckPassword",
+                              reinterpret_cast<void*>(&AcceptsSecret));
   ASSERT_TRUE(Run("secret"));
   EXPECT_EQ(fake::AllFiles(), std::vector<std::string>{std::string(kSystem) + "4.tbl"});
 }
 
 TEST_F(ClearwayTest, RestrictiveValuesGoBackToOff) {
-  fake::RegisterLibraryExport("Tessel.DLL", "CheckPassword", reinterpret_cast<void*>(&AcceptsSecret));
+  fake::RegisterLibraryExport("Tessel.DLL", "CheckPassword",
+                              reinterpret_cast<void*>(&AcceptsSecret));
   PutValue(platform::kLocalMachine, "Software\\Microsoft\\Internet Explorer", "version",
            platform::kRegSz, Sz("  4.72.3110.1 "));
   ASSERT_TRUE(Run("secret"));
@@ -237,8 +243,8 @@ TEST_F(ClearwayTest, RestrictiveValuesGoBackToOff) {
   EXPECT_FALSE(fake::RegKeyExists(hkcu, Policy("Explorer\\RestrictRun")));
   EXPECT_EQ(Value(platform::kLocalMachine, Policy("Network"), "NoDialIn"), DwordValue(0));
 
-  for (const char* name : {"Security_RunActiveXControls", "Security_RunJavaApplets",
-                           "Security_RunScripts"}) {
+  for (const char* name :
+       {"Security_RunActiveXControls", "Security_RunJavaApplets", "Security_RunScripts"}) {
     EXPECT_EQ(Value(hkcu, kInternet, name), DwordValue(0)) << name;
   }
   EXPECT_EQ(Value(hkcu, kInternet, "Code Download"), TextValue("yes"));
@@ -268,10 +274,10 @@ TEST_F(ClearwayTest, InternetZoneOnlyAboveVersionFourSeven) {
                platform::kRegSz, Sz(c.version));
     }
     ASSERT_TRUE(Run("any /U"));
-    EXPECT_EQ(fake::RegGetValue(platform::kCurrentUser, std::string(kInternet) + "\\Zones\\3",
-                                "1C00")
-                  .has_value(),
-              c.zone_written);
+    EXPECT_EQ(
+        fake::RegGetValue(platform::kCurrentUser, std::string(kInternet) + "\\Zones\\3", "1C00")
+            .has_value(),
+        c.zone_written);
   }
 }
 
@@ -280,15 +286,18 @@ TEST_F(ClearwayTest, WindowsVersionCode) {
     platform::OsVersion version;
     int32_t code;
   } cases[] = {
-      {{platform::kPlatformWindows, 4, 0, 950}, 95},  {{platform::kPlatformWindows, 4, 10, 1998}, 98},
-      {{platform::kPlatformWindows, 4, 90, 3000}, 0}, {{platform::kPlatformNt, 4, 0, 1381}, 40},
-      {{platform::kPlatformNt, 3, 51, 1057}, 351},    {{platform::kPlatformNt, 5, 1, 2600}, 0},
+      {{platform::kPlatformWindows, 4, 0, 950}, 95},
+      {{platform::kPlatformWindows, 4, 10, 1998}, 98},
+      {{platform::kPlatformWindows, 4, 90, 3000}, 0},
+      {{platform::kPlatformNt, 4, 0, 1381}, 40},
+      {{platform::kPlatformNt, 3, 51, 1057}, 351},
+      {{platform::kPlatformNt, 5, 1, 2600}, 0},
       {{platform::kPlatformWin32s, 3, 10, 0}, 0},
   };
   for (const Case& c : cases) {
     fake::SetOsVersion(c.version);
-    EXPECT_EQ(WindowsVersionCode(), c.code) << c.version.platform_id << " " << c.version.major << "."
-                                            << c.version.minor;
+    EXPECT_EQ(WindowsVersionCode(), c.code)
+        << c.version.platform_id << " " << c.version.major << "." << c.version.minor;
   }
   fake::SetOsVersionFails(true);
   EXPECT_EQ(WindowsVersionCode(), 0);
@@ -378,7 +387,8 @@ TEST_F(ClearwayTest, RegWriteStoresTypesAsTheLoginDoes) {
   };
   for (const Case& c : cases) {
     clearway::RegWrite("current_user,Software\\Nox Test,v", c.value, c.type);
-    EXPECT_EQ(Value(platform::kCurrentUser, "Software\\Nox Test", "v"), c.stored) << c.value.AsText();
+    EXPECT_EQ(Value(platform::kCurrentUser, "Software\\Nox Test", "v"), c.stored)
+        << c.value.AsText();
   }
   // An unknown root writes nothing and raises nothing to the caller.
   clearway::RegWrite("HKEY_CURRENT_USER,Software\\Nox Test,w", 1, 4);
@@ -397,7 +407,6 @@ TEST_F(ClearwayTest, BootOptionsAreSwitchedOn) {
   EXPECT_NE(msdos->find("BootKeys=1"), std::string::npos);
 }
 
-
 // The trace lines of a run with SNCLIENT.INI writing every call to disk,
 // arguments on or off; the blank lines between them left out.
 std::vector<std::string> TraceOfRun(ClearwayTest& test, bool arguments) {
@@ -415,7 +424,8 @@ std::vector<std::string> TraceOfRun(ClearwayTest& test, bool arguments) {
 }
 
 // What follows "->" and the level's tabs on entry lines of `routine`.
-std::vector<std::string> Entries(const std::vector<std::string>& lines, const std::string& routine) {
+std::vector<std::string> Entries(const std::vector<std::string>& lines,
+                                 const std::string& routine) {
   std::vector<std::string> entries;
   for (const std::string& line : lines) {
     const size_t arrow = line.find("->");
@@ -430,7 +440,8 @@ TEST_F(ClearwayTest, TraceShowsEveryWriteWithItsArgumentsInOrder) {
   const std::vector<std::string> lines = TraceOfRun(*this, true);
   const std::vector<std::string> writes = Entries(lines, "hidea : Sub RegWrite : ");
   const std::string head = "hidea : Sub RegWrite : (regline=";
-  std::vector<std::string> expected = {head + kPoliciesPath + "Explorer,NoDrives, regvalue=0, dwtype=4)"};
+  std::vector<std::string> expected = {head + kPoliciesPath +
+                                       "Explorer,NoDrives, regvalue=0, dwtype=4)"};
   for (const std::string& entry : ResetList()) {
     expected.push_back(head + entry + ", regvalue=0, dwtype=4)");
   }

@@ -66,7 +66,8 @@ class ClearwayE2eTest : public ::testing::Test {
     pupil.program_list_count = 1;
     pupil.allowed_program_count = 1;
     machine_.WriteUserTable({MakeUser("teacher", "t", "0,0,0"), pupil});
-    machine_.WriteSystemFile("2.TBL", "\"head\",\"head\"\r\n01 MATHS\r\n\"calc.exe\",\"False\",\"a\",\"b\"\r\n");
+    machine_.WriteSystemFile(
+        "2.TBL", "\"head\",\"head\"\r\n01 MATHS\r\n\"calc.exe\",\"False\",\"a\",\"b\"\r\n");
     machine_.WriteSystemFile("Timedate.cpl", "panel");
     WriteRegText(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer", "version",
                  "5.50.4134.0100");
@@ -107,26 +108,46 @@ class ClearwayE2eTest : public ::testing::Test {
       const char* key;
       const char* name;
     } dwords[] = {
-        {"Explorer", "NoDrives"},           {"System", "NoDispBackgroundPage"},
-        {"System", "NoDispSettingsPage"},   {"System", "NoDispAppearancePage"},
-        {"System", "NoDispScrSavPage"},     {"System", "NoDispCPL"},
-        {"Explorer", "NoSaveSettings"},     {"Explorer", "NoSetFolders"},
-        {"Explorer", "Dummy"},              {"Explorer", "NoDesktop"},
-        {"System", "Dummy"},                {"WinOldApp", "Disabled"},
-        {"Network", "NoNetSetup"},          {"System", "NoDevMgrPage"},
-        {"System", "NoConfigPage"},         {"Explorer", "NoDevMgrPage"},
-        {"Explorer", "NoConfigPage"},       {"Explorer", "NoAdminPage"},
-        {"Network", "NoPrintSharingControl"}, {"Network", "NoFileSharingControl"},
-        {"Explorer", "NoFind"},             {"Explorer", "NoRun"},
-        {"Explorer", "NoClose"},            {"Explorer", "NoSetTaskBar"},
-        {"Explorer", "NoPrinterTabs"},      {"System", "DisableRegistryTools"},
-        {"Explorer", "NoDeletePrinter"},    {"Explorer", "WinOldApp"},
-        {"Explorer", "NoAddPrinter"},       {"System", "NoVirtMemPage"},
-        {"WinOldApp", "NoRealMode"},        {"Explorer", "NoFavoritesMenu"},
-        {"Explorer", "NoSetActiveDesktop"}, {"Explorer", "NoFolderOptions"},
-        {"Explorer", "NoWindowsUpdate"},    {"Network", "NoEntireNetwork"},
-        {"Network", "NoWorkgroupContents"}, {"Explorer", "NoNetHood"},
-        {"Explorer", "RestrictRun"},        {"Explorer", "NoStartMenuSubFolders"},
+        {"Explorer", "NoDrives"},
+        {"System", "NoDispBackgroundPage"},
+        {"System", "NoDispSettingsPage"},
+        {"System", "NoDispAppearancePage"},
+        {"System", "NoDispScrSavPage"},
+        {"System", "NoDispCPL"},
+        {"Explorer", "NoSaveSettings"},
+        {"Explorer", "NoSetFolders"},
+        {"Explorer", "Dummy"},
+        {"Explorer", "NoDesktop"},
+        {"System", "Dummy"},
+        {"WinOldApp", "Disabled"},
+        {"Network", "NoNetSetup"},
+        {"System", "NoDevMgrPage"},
+        {"System", "NoConfigPage"},
+        {"Explorer", "NoDevMgrPage"},
+        {"Explorer", "NoConfigPage"},
+        {"Explorer", "NoAdminPage"},
+        {"Network", "NoPrintSharingControl"},
+        {"Network", "NoFileSharingControl"},
+        {"Explorer", "NoFind"},
+        {"Explorer", "NoRun"},
+        {"Explorer", "NoClose"},
+        {"Explorer", "NoSetTaskBar"},
+        {"Explorer", "NoPrinterTabs"},
+        {"System", "DisableRegistryTools"},
+        {"Explorer", "NoDeletePrinter"},
+        {"Explorer", "WinOldApp"},
+        {"Explorer", "NoAddPrinter"},
+        {"System", "NoVirtMemPage"},
+        {"WinOldApp", "NoRealMode"},
+        {"Explorer", "NoFavoritesMenu"},
+        {"Explorer", "NoSetActiveDesktop"},
+        {"Explorer", "NoFolderOptions"},
+        {"Explorer", "NoWindowsUpdate"},
+        {"Network", "NoEntireNetwork"},
+        {"Network", "NoWorkgroupContents"},
+        {"Explorer", "NoNetHood"},
+        {"Explorer", "RestrictRun"},
+        {"Explorer", "NoStartMenuSubFolders"},
     };
     for (const Expected& e : dwords) {
       EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, Policy(e.key), e.name), 0u) << e.key << "\\" << e.name;
@@ -214,13 +235,14 @@ TEST_F(ClearwayE2eTest, WindowsVersionModes) {
     WriteRegText(HKEY_CURRENT_USER, kWineKey, "Version", c.wine_version);
     RunClearway("x /U");
     EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kMyDocumentsKey, "").has_value(), c.my_documents);
-    if (c.my_documents) EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kMyDocumentsKey, ""), "My Documents");
-    EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kUserShellFolders, "Common Programs") ==
-                  "C:\\Std\\Programs",
-              c.all_users_restored);
-    EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kUserShellFolders, "Common Start Menu") ==
-                  "C:\\Std\\Start",
-              c.all_users_restored);
+    if (c.my_documents)
+      EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kMyDocumentsKey, ""), "My Documents");
+    EXPECT_EQ(
+        ReadText(HKEY_LOCAL_MACHINE, kUserShellFolders, "Common Programs") == "C:\\Std\\Programs",
+        c.all_users_restored);
+    EXPECT_EQ(
+        ReadText(HKEY_LOCAL_MACHINE, kUserShellFolders, "Common Start Menu") == "C:\\Std\\Start",
+        c.all_users_restored);
     EXPECT_EQ(ReadRegValue(HKEY_LOCAL_MACHINE, kShellFolders, "WinMenu Programs").has_value(),
               !c.all_users_restored);
   }
@@ -232,9 +254,9 @@ TEST_F(ClearwayE2eTest, TraceFileWithArgumentsOnAndOff) {
   for (const bool arguments : {true, false}) {
     SCOPED_TRACE(arguments);
     DeleteFileA((folder + "trace.log").c_str());
-    const std::string ini = std::string("[log file]\r\nWrite To Disk=1\r\nCapture To Disk=1\r\n") +
-                            "Log File=trace.log\r\n[include]\r\nArguments=" +
-                            (arguments ? "1" : "0") + "\r\n";
+    const std::string ini =
+        std::string("[log file]\r\nWrite To Disk=1\r\nCapture To Disk=1\r\n") +
+        "Log File=trace.log\r\n[include]\r\nArguments=" + (arguments ? "1" : "0") + "\r\n";
     HANDLE file = CreateFileA((folder + "SNCLIENT.INI").c_str(), GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
