@@ -13,10 +13,12 @@
 namespace nox::clearway {
 namespace {
 
-constexpr const char* kPolicies = "Current_User,Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\";
+constexpr const char* kPolicies =
+    "Current_User,Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\";
 constexpr const char* kMachinePolicies =
     "Local_Machine,Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\";
-constexpr const char* kUserExplorer = "Current_User,Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\";
+constexpr const char* kUserExplorer =
+    "Current_User,Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\";
 constexpr const char* kInternetSettings =
     "Current_User,Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 constexpr const char* kMyDocuments =
@@ -112,7 +114,8 @@ void ResetPass(TracedRoutine& main, double* ie_version) {
     main.Do([&] {
       RegWrite(folders + "Programs", windows_dir + "start menu\\programs", platform::kRegSz);
     });
-    main.Do([&] { RegWrite(folders + "Start Menu", windows_dir + "start menu", platform::kRegSz); });
+    main.Do(
+        [&] { RegWrite(folders + "Start Menu", windows_dir + "start menu", platform::kRegSz); });
   }
 
   const std::string internet = std::string(kInternetSettings) + ",";
@@ -205,8 +208,7 @@ bool EndsInUninstallSwitch(std::string_view command_line) {
 
 void UninstallMain(const std::string& command_line) {
   TracedRoutine routine("Clearway", "Sub main", TracedRoutine::OnError::kResumeNext);
-  LibraryExport<int32_t(NOX_STDCALL*)(const char*)> check_password(kTesselLibrary,
-                                                                    "CheckPassword");
+  LibraryExport<int32_t(NOX_STDCALL*)(const char*)> check_password(kTesselLibrary, "CheckPassword");
   routine.Do([&] {
     if (command_line.empty()) RefuseAndEnd();
   });
@@ -241,6 +243,11 @@ void UninstallMain(const std::string& command_line) {
     if (enumerated != platform::kSuccess) break;
   }
   routine.Do([&] { users.Reset(); });
+  routine.Do([&] { ForgetStartMenuSwitching(1); });
+  routine.Do([&] {
+    const int32_t code = WindowsVersionCode();
+    if (code == 40 || code == 351) ForgetStartMenuSwitching(2);
+  });
   routine.Do([&] { ApplyBootOptions("1"); });
   platform::EndProgram(0);
 }

@@ -33,9 +33,14 @@ const std::array<std::string, 43>& ResetList();
 int32_t WindowsVersionCode();
 
 // Points the Start-menu folders of `scope` (1 the current user, any other
-// value all users) back at the standard folders the login program saved,
-// then deletes the four saved switching values.
+// value all users) back at the standard folders the login program saved.
 void RestoreStartMenu(int32_t scope);
+
+// Deletes the four values the login program's Start-menu switching saved
+// for `scope`, so that its next switch records the standard folders afresh.
+// Once, after the last pass: a pass after it would find nothing saved and
+// restore whatever folder Windows reports now, the restricted one too.
+void ForgetStartMenuSwitching(int32_t scope);
 
 // The uninstaller's RegWrite: always direct, the key created when missing;
 // types 3 and 4 as the 4 bytes of dectoHextoDec, others as text.

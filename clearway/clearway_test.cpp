@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "clearway/snare/snare_internal.h"
 #include "platform/fake/fake_control.h"
 
 namespace nox::clearway {
@@ -13,6 +16,8 @@ namespace {
 
 namespace fake = platform::fake;
 
+constexpr const char* kPoliciesPath =
+    "Current_User,Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\";
 constexpr const char* kPolicies = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\";
 constexpr const char* kExplorer = "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\";
 constexpr const char* kInternet = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
@@ -40,8 +45,8 @@ std::optional<std::string> Value(platform::RegKey root, const std::string& key,
 std::string DwordValue(uint32_t value) { return "4:" + Dword(value); }
 std::string TextValue(const std::string& text) { return "1:" + Sz(text); }
 
-void PutValue(platform::RegKey root, const std::string& key, const std::string& name,
-              uint32_t type, const std::string& data) {
+void PutValue(platform::RegKey root, const std::string& key, const std::string& name, uint32_t type,
+              const std::string& data) {
   platform::ScopedRegKey opened;
   platform::RegCreateKey(root, key, opened.receive());
   platform::RegSetValue(opened.get(), name, type, data);
@@ -66,22 +71,29 @@ void ArrangeRestrictedMachine() {
     const std::string shell = std::string(kExplorer) + "Shell folders";
     PutValue(root, shell, folder, platform::kRegSz, Sz("C:\\NOX\\tmp\\Start Menu\\Programs"));
     PutValue(root, shell, menu, platform::kRegSz, Sz("C:\\NOX\\tmp\\Start Menu"));
-    PutValue(root, shell, "WinMenu Programs", platform::kRegSz, Sz(std::string("C:\\STD\\") + folder));
+    PutValue(root, shell, "WinMenu Programs", platform::kRegSz,
+             Sz(std::string("C:\\STD\\") + folder));
     PutValue(root, shell, "WinStart Menu", platform::kRegSz, Sz(std::string("C:\\STD\\") + menu));
-    PutValue(root, shell, "NoxMenu Programs", platform::kRegSz, Sz("C:\\NOX\\tmp\\Start Menu\\Programs"));
+    PutValue(root, shell, "NoxMenu Programs", platform::kRegSz,
+             Sz("C:\\NOX\\tmp\\Start Menu\\Programs"));
     PutValue(root, shell, "NoxStart Menu", platform::kRegSz, Sz("C:\\NOX\\tmp\\Start Menu"));
   }
   fake::PutFile(std::string(kSystem) + "123456789.123", "panel");
+  // Two users' hives: the reset runs three passes.
+  for (const char* hive : {".DEFAULT", "S-1-5-21-7"}) {
+    PutValue(platform::kUsers, std::string(hive) + "\\Software", "x", platform::kRegSz, Sz("x"));
+  }
 }
 
-constexpr const char* kTableFiles[] = {"user.tbl", "user.tbB", "pwd.tbl", "user.cur",
-                                       "NoxSettings.tbl", "1.tbl", "1.KWt", "1.tbb", "1.kwb",
-                                       "1.pmk", "1.pmb", "2.tbl"};
+constexpr const char* kTableFiles[] = {"user.tbl",        "user.tbB", "pwd.tbl", "user.cur",
+                                       "NoxSettings.tbl", "1.tbl",    "1.KWt",   "1.tbb",
+                                       "1.kwb",           "1.pmk",    "1.pmb",   "2.tbl"};
 
 class ClearwayTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     fake::Reset();
+    ResetSnare();  // every run is a program start
     for (const char* file : kTableFiles) fake::PutFile(std::string(kSystem) + file, "table");
     ArrangeRestrictedMachine();
   }
@@ -170,10 +182,12 @@ TEST_F(ClearwayTest, UninstallSwitchIsTheTrimmedLastTwoCharacters) {
 }
 
 TEST_F(ClearwayTest, CommandLinesOfAnyLengthAndBytesAreSafe) {
-  fake::RegisterLibraryExport("Tessel.DLL", "CheckPassword", reinterpret_cast<void*>(&AcceptsSecret));
+  fake::RegisterLibraryExport("Tessel.DLL", "CheckPassword",
+                              reinterpret_cast<void*>(&AcceptsSecret));
   std::string bytes;
   for (int i = 0; i < 70000; ++i) bytes.push_back(static_cast<char>(i * 7 + 1));
-  for (const std::string& line : {bytes, bytes + "/u", std::string("a\0b", 3), std::string(1, '\xff')}) {
+  for (const std::string& line :
+       {bytes, bytes + "/u", std::string("a\0b", 3), std::string(1, '\xff')}) {
     SetUp();
     EXPECT_TRUE(Run(line));
   }
@@ -184,13 +198,15 @@ TEST_F(ClearwayTest, NumberedFilesStopAtTheFirstNumberWithNoneLeft) {
   for (const char* file : {"1.tbl", "2.KWt", "4.tbl", "user.tbB", "NoxSettings.tbl"}) {
     fake::PutFile(std::string(kSystem) + file, "x");
   }
-  fake::RegisterLibraryExport("Tessel.DLL", "CheckPassword", reinterpret_cast<void*>(&AcceptsSecret));
+  fake::RegisterLibraryExport("Tessel.DLL", "CheckPassword",
+                              reinterpret_cast<void*>(&AcceptsSecret));
   ASSERT_TRUE(Run("secret"));
   EXPECT_EQ(fake::AllFiles(), std::vector<std::string>{std::string(kSystem) + "4.tbl"});
 }
 
 TEST_F(ClearwayTest, RestrictiveValuesGoBackToOff) {
-  fake::RegisterLibraryExport("Tessel.DLL", "CheckPassword", reinterpret_cast<void*>(&AcceptsSecret));
+  fake::RegisterLibraryExport("Tessel.DLL", "CheckPassword",
+                              reinterpret_cast<void*>(&AcceptsSecret));
   PutValue(platform::kLocalMachine, "Software\\Microsoft\\Internet Explorer", "version",
            platform::kRegSz, Sz("  4.72.3110.1 "));
   ASSERT_TRUE(Run("secret"));
@@ -227,8 +243,8 @@ TEST_F(ClearwayTest, RestrictiveValuesGoBackToOff) {
   EXPECT_FALSE(fake::RegKeyExists(hkcu, Policy("Explorer\\RestrictRun")));
   EXPECT_EQ(Value(platform::kLocalMachine, Policy("Network"), "NoDialIn"), DwordValue(0));
 
-  for (const char* name : {"Security_RunActiveXControls", "Security_RunJavaApplets",
-                           "Security_RunScripts"}) {
+  for (const char* name :
+       {"Security_RunActiveXControls", "Security_RunJavaApplets", "Security_RunScripts"}) {
     EXPECT_EQ(Value(hkcu, kInternet, name), DwordValue(0)) << name;
   }
   EXPECT_EQ(Value(hkcu, kInternet, "Code Download"), TextValue("yes"));
@@ -258,10 +274,10 @@ TEST_F(ClearwayTest, InternetZoneOnlyAboveVersionFourSeven) {
                platform::kRegSz, Sz(c.version));
     }
     ASSERT_TRUE(Run("any /U"));
-    EXPECT_EQ(fake::RegGetValue(platform::kCurrentUser, std::string(kInternet) + "\\Zones\\3",
-                                "1C00")
-                  .has_value(),
-              c.zone_written);
+    EXPECT_EQ(
+        fake::RegGetValue(platform::kCurrentUser, std::string(kInternet) + "\\Zones\\3", "1C00")
+            .has_value(),
+        c.zone_written);
   }
 }
 
@@ -270,15 +286,18 @@ TEST_F(ClearwayTest, WindowsVersionCode) {
     platform::OsVersion version;
     int32_t code;
   } cases[] = {
-      {{platform::kPlatformWindows, 4, 0, 950}, 95},  {{platform::kPlatformWindows, 4, 10, 1998}, 98},
-      {{platform::kPlatformWindows, 4, 90, 3000}, 0}, {{platform::kPlatformNt, 4, 0, 1381}, 40},
-      {{platform::kPlatformNt, 3, 51, 1057}, 351},    {{platform::kPlatformNt, 5, 1, 2600}, 0},
+      {{platform::kPlatformWindows, 4, 0, 950}, 95},
+      {{platform::kPlatformWindows, 4, 10, 1998}, 98},
+      {{platform::kPlatformWindows, 4, 90, 3000}, 0},
+      {{platform::kPlatformNt, 4, 0, 1381}, 40},
+      {{platform::kPlatformNt, 3, 51, 1057}, 351},
+      {{platform::kPlatformNt, 5, 1, 2600}, 0},
       {{platform::kPlatformWin32s, 3, 10, 0}, 0},
   };
   for (const Case& c : cases) {
     fake::SetOsVersion(c.version);
-    EXPECT_EQ(WindowsVersionCode(), c.code) << c.version.platform_id << " " << c.version.major << "."
-                                            << c.version.minor;
+    EXPECT_EQ(WindowsVersionCode(), c.code)
+        << c.version.platform_id << " " << c.version.major << "." << c.version.minor;
   }
   fake::SetOsVersionFails(true);
   EXPECT_EQ(WindowsVersionCode(), 0);
@@ -367,11 +386,12 @@ TEST_F(ClearwayTest, RegWriteStoresTypesAsTheLoginDoes) {
       {"My Documents", 1, TextValue("My Documents")},
   };
   for (const Case& c : cases) {
-    RegWrite("current_user,Software\\Nox Test,v", c.value, c.type);
-    EXPECT_EQ(Value(platform::kCurrentUser, "Software\\Nox Test", "v"), c.stored) << c.value.AsText();
+    clearway::RegWrite("current_user,Software\\Nox Test,v", c.value, c.type);
+    EXPECT_EQ(Value(platform::kCurrentUser, "Software\\Nox Test", "v"), c.stored)
+        << c.value.AsText();
   }
   // An unknown root writes nothing and raises nothing to the caller.
-  RegWrite("HKEY_CURRENT_USER,Software\\Nox Test,w", 1, 4);
+  clearway::RegWrite("HKEY_CURRENT_USER,Software\\Nox Test,w", 1, 4);
   EXPECT_FALSE(Value(platform::kCurrentUser, "Software\\Nox Test", "w").has_value());
   EXPECT_EQ(dectoHextoDec(0x30000), std::string("\0\0\x03", 3));
   EXPECT_EQ(fake::OpenRegKeyCount(), 0u);
@@ -385,6 +405,79 @@ TEST_F(ClearwayTest, BootOptionsAreSwitchedOn) {
   EXPECT_NE(msdos->find("BootMulti=1"), std::string::npos);
   EXPECT_NE(msdos->find("BootWarn=1"), std::string::npos);
   EXPECT_NE(msdos->find("BootKeys=1"), std::string::npos);
+}
+
+// The trace lines of a run with SNCLIENT.INI writing every call to disk,
+// arguments on or off; the blank lines between them left out.
+std::vector<std::string> TraceOfRun(ClearwayTest& test, bool arguments) {
+  fake::PutFile("C:\\NOX\\SNCLIENT.INI",
+                std::string("[log file]\r\nWrite To Disk=1\r\nCapture To Disk=1\r\n"
+                            "Log File=trace.log\r\n[include]\r\nArguments=") +
+                    (arguments ? "1" : "0") + "\r\nResources=0\r\nMemory=0\r\nUser=0\r\n");
+  EXPECT_TRUE(test.Run("x /U"));
+  std::vector<std::string> lines;
+  std::istringstream trace(fake::FileBytes("C:\\NOX\\trace.log").value_or(""));
+  for (std::string line; std::getline(trace, line);) {
+    if (line.size() > 1) lines.push_back(line.substr(0, line.size() - 1));
+  }
+  return lines;
+}
+
+// What follows "->" and the level's tabs on entry lines of `routine`.
+std::vector<std::string> Entries(const std::vector<std::string>& lines,
+                                 const std::string& routine) {
+  std::vector<std::string> entries;
+  for (const std::string& line : lines) {
+    const size_t arrow = line.find("->");
+    if (arrow == std::string::npos) continue;
+    const std::string entry = line.substr(line.find_first_not_of('\t', arrow + 2));
+    if (entry.rfind(routine, 0) == 0) entries.push_back(entry);
+  }
+  return entries;
+}
+
+TEST_F(ClearwayTest, TraceShowsEveryWriteWithItsArgumentsInOrder) {
+  const std::vector<std::string> lines = TraceOfRun(*this, true);
+  const std::vector<std::string> writes = Entries(lines, "hidea : Sub RegWrite : ");
+  const std::string head = "hidea : Sub RegWrite : (regline=";
+  std::vector<std::string> expected = {head + kPoliciesPath +
+                                       "Explorer,NoDrives, regvalue=0, dwtype=4)"};
+  for (const std::string& entry : ResetList()) {
+    expected.push_back(head + entry + ", regvalue=0, dwtype=4)");
+  }
+  expected.push_back(head + kPoliciesPath + "System,NoVirtMemPage, regvalue=0, dwtype=4)");
+  expected.push_back(head + kPoliciesPath + "WinOldApp,NoRealMode, regvalue=0, dwtype=4)");
+  expected.push_back(head + kPoliciesPath + "Explorer,NoRecentDocsHistory, regvalue=0, dwtype=3)");
+  ASSERT_GE(writes.size(), expected.size());
+  EXPECT_EQ(std::vector(writes.begin(), writes.begin() + expected.size()), expected);
+  // One pass per HKEY_USERS subkey, plus one.
+  EXPECT_EQ(std::count(writes.begin(), writes.end(), expected[0]), 3);
+  // Every number is converted by its own traced call, right after the entry.
+  size_t conversions = 0;
+  for (size_t i = 0; i + 1 < lines.size(); ++i) {
+    if (lines[i].find("Sub RegWrite : (") == std::string::npos ||
+        lines[i].find("<-") != std::string::npos) {
+      continue;
+    }
+    const bool number = lines[i].find("dwtype=1)") == std::string::npos;
+    const std::string& next = lines[i + 1];
+    EXPECT_EQ(next.find("->") != std::string::npos &&
+                  next.find("\thidea : Function dectoHextoDec : (value=0)") != std::string::npos,
+              number)
+        << lines[i];
+    conversions += number;
+  }
+  EXPECT_EQ(Entries(lines, "hidea : Function dectoHextoDec : ").size(), conversions);
+  EXPECT_EQ(Entries(lines, "Clearway : Sub main : ()").size(), 1u);
+  EXPECT_EQ(Entries(lines, "hide : Sub RestoreStartMenu : (scope=1)").size(), 3u);
+}
+
+TEST_F(ClearwayTest, TraceWithoutArgumentsNamesTheRoutinesOnly) {
+  const size_t with_arguments = Entries(TraceOfRun(*this, true), "hidea : Sub RegWrite").size();
+  SetUp();
+  const std::vector<std::string> lines = TraceOfRun(*this, false);
+  EXPECT_EQ(Entries(lines, "hidea : Sub RegWrite").size(), with_arguments);
+  for (const std::string& line : lines) EXPECT_EQ(line.find("regline="), std::string::npos) << line;
 }
 
 }  // namespace

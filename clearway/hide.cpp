@@ -13,8 +13,8 @@ constexpr const char* kExplorerKey = "Software\\Microsoft\\Windows\\CurrentVersi
 
 // The Start-menu switching values the login program saves beside Windows'
 // own "Shell folders" values.
-constexpr const char* kSwitchingValues[] = {"NoxMenu Programs", "WinMenu Programs",
-                                            "NoxStart Menu", "WinStart Menu"};
+constexpr const char* kSwitchingValues[] = {"NoxMenu Programs", "WinMenu Programs", "NoxStart Menu",
+                                            "WinStart Menu"};
 
 struct StartMenuScope {
   const char* folder_value;
@@ -45,7 +45,8 @@ bool IsSet(const std::string& text) { return text.find_first_not_of(' ') != std:
 void DeleteSwitchingValues(platform::RegKey root) {
   platform::ScopedRegKey shell_folders;
   if (platform::RegOpenKey(root, std::string(kExplorerKey) + "\\Shell folders",
-                           platform::kKeyAllAccess, shell_folders.receive()) != platform::kSuccess) {
+                           platform::kKeyAllAccess,
+                           shell_folders.receive()) != platform::kSuccess) {
     return;
   }
   for (const char* name : kSwitchingValues) platform::RegDeleteValue(shell_folders.get(), name);
@@ -85,8 +86,9 @@ std::string WindowsDirectory() {
 }
 
 void RestoreStartMenu(int32_t scope) {
-  TracedRoutine routine("hide", "Sub RestoreStartMenu",
-                        [&] { return ArgumentList({{"scope", std::to_string(scope)}}); });
+  TracedRoutine routine("hide", "Sub RestoreStartMenu", [&] {
+    return ArgumentList({{"scope", std::to_string(scope)}});
+  });
   const StartMenuScope& s = scope == 1 ? kCurrentUserScope : kAllUsersScope;
   const std::string root(s.root_word);
   const std::string shell_folders = root + "," + kExplorerKey + "\\Shell folders,";
@@ -109,15 +111,22 @@ void RestoreStartMenu(int32_t scope) {
     if (IsSet(programs)) RegWrite(user_shell_folders + s.folder_value, programs, platform::kRegSz);
   });
   routine.Do([&] {
-    RegWrite(root + ",Software\\Microsoft\\Windows\\CurrentVersion\\policies\\explorer,"
-                    "NoStartMenuSubFolders",
+    RegWrite(root +
+                 ",Software\\Microsoft\\Windows\\CurrentVersion\\policies\\explorer,"
+                 "NoStartMenuSubFolders",
              0, platform::kRegDword);
   });
   routine.Do([&] {
-    if (IsSet(start_menu)) RegWrite(user_shell_folders + s.menu_value, start_menu, platform::kRegSz);
+    if (IsSet(start_menu))
+      RegWrite(user_shell_folders + s.menu_value, start_menu, platform::kRegSz);
   });
-  // The login program records the standard folders afresh at its next
-  // switch, from the values Windows (or this run) left.
+}
+
+void ForgetStartMenuSwitching(int32_t scope) {
+  TracedRoutine routine("hide", "Sub ForgetStartMenuSwitching", [&] {
+    return ArgumentList({{"scope", std::to_string(scope)}});
+  });
+  const StartMenuScope& s = scope == 1 ? kCurrentUserScope : kAllUsersScope;
   routine.Do([&] { DeleteSwitchingValues(s.root); });
 }
 

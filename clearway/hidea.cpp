@@ -25,8 +25,9 @@ void RegWrite(const std::string& regline, const RegValue& regvalue, int32_t dwty
 }
 
 std::string dectoHextoDec(int64_t value) {
-  TracedRoutine routine("hidea", "Function dectoHextoDec",
-                        [&] { return ArgumentList({{"value", std::to_string(value)}}); });
+  TracedRoutine routine("hidea", "Function dectoHextoDec", [&] {
+    return ArgumentList({{"value", std::to_string(value)}});
+  });
   std::string bytes;
   routine.Do([&] { bytes = nox::dectoHextoDec(value); });
   return bytes;

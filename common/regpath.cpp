@@ -37,7 +37,7 @@ void* BindClaspsExport(const char* export_name) {
 
 platform::RegKey RootHandle(std::string_view root_word) {
   static constexpr std::array<const char*, 7> kRootNames = {
-      "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",  "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+      "HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE", "HKEY_USERS",
       "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA"};
   const std::string name = "HKEY_" + UpperAscii(root_word);
   for (size_t i = 0; i < kRootNames.size(); ++i) {
@@ -61,9 +61,7 @@ RegPath SplitRegPath(std::string_view regline) {
   return RegPath{RootHandle(fields[1]), fields[2], fields[3]};
 }
 
-std::string RegValue::AsText() const {
-  return is_number_ ? std::to_string(number_) : text_;
-}
+std::string RegValue::AsText() const { return is_number_ ? std::to_string(number_) : text_; }
 
 int64_t RegValue::AsNumber() const {
   if (is_number_) return number_;
@@ -127,14 +125,13 @@ void RegWrite(std::string_view regline, const RegValue& regvalue, int32_t dwtype
   if (flavor == RegFlavor::kLogin && IsWindowsNT()) {
     auto create = reinterpret_cast<SrvRegCreateKeyFn>(BindClaspsExport("SRV_RegCreateKey"));
     const std::string text = regvalue.AsText();
-    create(static_cast<int32_t>(path.root), path.key.c_str(), path.value_name.c_str(),
-           text.c_str(), dwtype);
+    create(static_cast<int32_t>(path.root), path.key.c_str(), path.value_name.c_str(), text.c_str(),
+           dwtype);
     return;
   }
   const bool as_bytes = dwtype == platform::kRegDword || dwtype == platform::kRegBinary;
-  RegWriteDirect(path, dwtype, [&] {
-    return as_bytes ? dectoHextoDec(regvalue.AsNumber()) : regvalue.AsText();
-  });
+  RegWriteDirect(path, dwtype,
+                 [&] { return as_bytes ? dectoHextoDec(regvalue.AsNumber()) : regvalue.AsText(); });
 }
 
 std::string RegRead(std::string_view regline, RegFlavor flavor) {

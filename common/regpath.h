@@ -37,7 +37,7 @@ platform::RegKey RootHandle(std::string_view root_word);
 // or a text ("3" given with type 4 is the number it spells).
 class RegValue {
  public:
-  RegValue(int64_t number) : is_number_(true), number_(number) {}  // NOLINT: implicit by design
+  RegValue(int64_t number) : is_number_(true), number_(number) {}   // NOLINT: implicit by design
   RegValue(int number) : RegValue(static_cast<int64_t>(number)) {}  // NOLINT
   RegValue(std::string text) : text_(std::move(text)) {}            // NOLINT
   RegValue(const char* text) : text_(text) {}                       // NOLINT

@@ -24,7 +24,9 @@ constexpr const char* kMyDocumentsKey =
 constexpr const char* kWineKey = "Software\\Wine";
 constexpr const char* kEducationHigh = "53520,63759,3670485";
 constexpr const char* kPassword = "secret";
-constexpr const char* kTables[] = {"USER.TBL", "2.TBL", "user.cur", "NoxSettings.TBL"};
+// The numbered files go from 1 up to the first number with none: 1.TBL keeps
+// the way to the pupil's 2.TBL open.
+constexpr const char* kTables[] = {"USER.TBL", "1.TBL", "2.TBL", "user.cur", "NoxSettings.TBL"};
 
 std::string Policy(const char* key) { return std::string(kPolicies) + key; }
 
@@ -64,7 +66,8 @@ class ClearwayE2eTest : public ::testing::Test {
     pupil.program_list_count = 1;
     pupil.allowed_program_count = 1;
     machine_.WriteUserTable({MakeUser("teacher", "t", "0,0,0"), pupil});
-    machine_.WriteSystemFile("2.TBL", "\"head\",\"head\"\r\n01 MATHS\r\n\"calc.exe\",\"False\",\"a\",\"b\"\r\n");
+    machine_.WriteSystemFile(
+        "2.TBL", "\"head\",\"head\"\r\n01 MATHS\r\n\"calc.exe\",\"False\",\"a\",\"b\"\r\n");
     machine_.WriteSystemFile("Timedate.cpl", "panel");
     WriteRegText(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer", "version",
                  "5.50.4134.0100");
@@ -105,26 +108,46 @@ class ClearwayE2eTest : public ::testing::Test {
       const char* key;
       const char* name;
     } dwords[] = {
-        {"Explorer", "NoDrives"},           {"System", "NoDispBackgroundPage"},
-        {"System", "NoDispSettingsPage"},   {"System", "NoDispAppearancePage"},
-        {"System", "NoDispScrSavPage"},     {"System", "NoDispCPL"},
-        {"Explorer", "NoSaveSettings"},     {"Explorer", "NoSetFolders"},
-        {"Explorer", "Dummy"},              {"Explorer", "NoDesktop"},
-        {"System", "Dummy"},                {"WinOldApp", "Disabled"},
-        {"Network", "NoNetSetup"},          {"System", "NoDevMgrPage"},
-        {"System", "NoConfigPage"},         {"Explorer", "NoDevMgrPage"},
-        {"Explorer", "NoConfigPage"},       {"Explorer", "NoAdminPage"},
-        {"Network", "NoPrintSharingControl"}, {"Network", "NoFileSharingControl"},
-        {"Explorer", "NoFind"},             {"Explorer", "NoRun"},
-        {"Explorer", "NoClose"},            {"Explorer", "NoSetTaskBar"},
-        {"Explorer", "NoPrinterTabs"},      {"System", "DisableRegistryTools"},
-        {"Explorer", "NoDeletePrinter"},    {"Explorer", "WinOldApp"},
-        {"Explorer", "NoAddPrinter"},       {"System", "NoVirtMemPage"},
-        {"WinOldApp", "NoRealMode"},        {"Explorer", "NoFavoritesMenu"},
-        {"Explorer", "NoSetActiveDesktop"}, {"Explorer", "NoFolderOptions"},
-        {"Explorer", "NoWindowsUpdate"},    {"Network", "NoEntireNetwork"},
-        {"Network", "NoWorkgroupContents"}, {"Explorer", "NoNetHood"},
-        {"Explorer", "RestrictRun"},        {"Explorer", "NoStartMenuSubFolders"},
+        {"Explorer", "NoDrives"},
+        {"System", "NoDispBackgroundPage"},
+        {"System", "NoDispSettingsPage"},
+        {"System", "NoDispAppearancePage"},
+        {"System", "NoDispScrSavPage"},
+        {"System", "NoDispCPL"},
+        {"Explorer", "NoSaveSettings"},
+        {"Explorer", "NoSetFolders"},
+        {"Explorer", "Dummy"},
+        {"Explorer", "NoDesktop"},
+        {"System", "Dummy"},
+        {"WinOldApp", "Disabled"},
+        {"Network", "NoNetSetup"},
+        {"System", "NoDevMgrPage"},
+        {"System", "NoConfigPage"},
+        {"Explorer", "NoDevMgrPage"},
+        {"Explorer", "NoConfigPage"},
+        {"Explorer", "NoAdminPage"},
+        {"Network", "NoPrintSharingControl"},
+        {"Network", "NoFileSharingControl"},
+        {"Explorer", "NoFind"},
+        {"Explorer", "NoRun"},
+        {"Explorer", "NoClose"},
+        {"Explorer", "NoSetTaskBar"},
+        {"Explorer", "NoPrinterTabs"},
+        {"System", "DisableRegistryTools"},
+        {"Explorer", "NoDeletePrinter"},
+        {"Explorer", "WinOldApp"},
+        {"Explorer", "NoAddPrinter"},
+        {"System", "NoVirtMemPage"},
+        {"WinOldApp", "NoRealMode"},
+        {"Explorer", "NoFavoritesMenu"},
+        {"Explorer", "NoSetActiveDesktop"},
+        {"Explorer", "NoFolderOptions"},
+        {"Explorer", "NoWindowsUpdate"},
+        {"Network", "NoEntireNetwork"},
+        {"Network", "NoWorkgroupContents"},
+        {"Explorer", "NoNetHood"},
+        {"Explorer", "RestrictRun"},
+        {"Explorer", "NoStartMenuSubFolders"},
     };
     for (const Expected& e : dwords) {
       EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, Policy(e.key), e.name), 0u) << e.key << "\\" << e.name;
@@ -212,15 +235,61 @@ TEST_F(ClearwayE2eTest, WindowsVersionModes) {
     WriteRegText(HKEY_CURRENT_USER, kWineKey, "Version", c.wine_version);
     RunClearway("x /U");
     EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kMyDocumentsKey, "").has_value(), c.my_documents);
-    if (c.my_documents) EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kMyDocumentsKey, ""), "My Documents");
-    EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kUserShellFolders, "Common Programs") ==
-                  "C:\\Std\\Programs",
-              c.all_users_restored);
-    EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kUserShellFolders, "Common Start Menu") ==
-                  "C:\\Std\\Start",
-              c.all_users_restored);
+    if (c.my_documents)
+      EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kMyDocumentsKey, ""), "My Documents");
+    EXPECT_EQ(
+        ReadText(HKEY_LOCAL_MACHINE, kUserShellFolders, "Common Programs") == "C:\\Std\\Programs",
+        c.all_users_restored);
+    EXPECT_EQ(
+        ReadText(HKEY_LOCAL_MACHINE, kUserShellFolders, "Common Start Menu") == "C:\\Std\\Start",
+        c.all_users_restored);
     EXPECT_EQ(ReadRegValue(HKEY_LOCAL_MACHINE, kShellFolders, "WinMenu Programs").has_value(),
               !c.all_users_restored);
+  }
+}
+
+// The trace written beside Clearway.exe, with the arguments on and off.
+TEST_F(ClearwayE2eTest, TraceFileWithArgumentsOnAndOff) {
+  const std::string folder = std::string(kProgramDir) + "\\";
+  for (const bool arguments : {true, false}) {
+    SCOPED_TRACE(arguments);
+    DeleteFileA((folder + "trace.log").c_str());
+    const std::string ini =
+        std::string("[log file]\r\nWrite To Disk=1\r\nCapture To Disk=1\r\n") +
+        "Log File=trace.log\r\n[include]\r\nArguments=" + (arguments ? "1" : "0") + "\r\n";
+    HANDLE file = CreateFileA((folder + "SNCLIENT.INI").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, ini.data(), static_cast<DWORD>(ini.size()), &written, nullptr);
+    CloseHandle(file);
+    RunClearway("x /U");
+    std::string trace;
+    char buffer[65536];
+    file = CreateFileA((folder + "trace.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    while (ReadFile(file, buffer, sizeof buffer, &written, nullptr) && written > 0) {
+      trace.append(buffer, written);
+    }
+    CloseHandle(file);
+    DeleteFileA((folder + "SNCLIENT.INI").c_str());
+    // One pass per HKEY_USERS subkey plus one, each starting with NoDrives.
+    DWORD subkeys = 0;
+    RegQueryInfoKeyA(HKEY_USERS, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
+                     nullptr, nullptr, nullptr, nullptr);
+    const std::string no_drives =
+        "->\thidea : Sub RegWrite : (regline=Current_User,Software\\Microsoft\\Windows\\"
+        "CurrentVersion\\Policies\\Explorer,NoDrives, regvalue=0, dwtype=4)";
+    size_t passes = 0;
+    for (size_t at = trace.find(no_drives); at != std::string::npos;
+         at = trace.find(no_drives, at + 1)) {
+      ++passes;
+    }
+    EXPECT_EQ(passes, arguments ? subkeys + 1 : 0u);
+    EXPECT_NE(trace.find("->Clearway : Sub main"), std::string::npos);
+    EXPECT_EQ(trace.find("regline=") != std::string::npos, arguments);
+    EXPECT_NE(trace.find("\thidea : Sub RegWrite"), std::string::npos);
   }
 }
 
