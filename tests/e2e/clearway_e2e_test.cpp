@@ -235,8 +235,9 @@ TEST_F(ClearwayE2eTest, WindowsVersionModes) {
     WriteRegText(HKEY_CURRENT_USER, kWineKey, "Version", c.wine_version);
     RunClearway("x /U");
     EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kMyDocumentsKey, "").has_value(), c.my_documents);
-    if (c.my_documents)
+    if (c.my_documents) {
       EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kMyDocumentsKey, ""), "My Documents");
+    }
     EXPECT_EQ(
         ReadText(HKEY_LOCAL_MACHINE, kUserShellFolders, "Common Programs") == "C:\\Std\\Programs",
         c.all_users_restored);

@@ -47,7 +47,7 @@ void WriteAll(const std::string& path, const std::string& data) {
 
 // The start and stop banners carry the date and time of the run.
 std::string WithoutTimes(const std::string& log) {
-  static const std::regex banner("[^\r\n]* - (start|stop) Snare client v");
+  static const std::regex banner("[0-9][^\r\n\\]]* - (start|stop) Snare client v");
   static const std::regex stamp("\\[\\d{5}\\.\\d{3}\\]");
   return std::regex_replace(std::regex_replace(log, banner, "<when> - $1 Snare client v"), stamp,
                             "[time]");
