@@ -5,14 +5,13 @@
 #include "common/runtime_error.h"
 #include "common/vb_number.h"
 #include "explorer/frm_login.h"
+#include "explorer/session_budget.h"
 
 namespace nox {
 namespace {
 
 constexpr int32_t kBudgetBit = 0x2000000;
 constexpr uint32_t kLogOffForced = 4;  // EWX_LOGOFF | EWX_FORCE
-constexpr const char* kExpiredMessage =
-    "Your allocated session minutes have expired.\r\nYour windows session will now terminate.";
 
 // The third part of a level triple. Blanks are skipped and commas separate
 // the parts; a character in a fourth part is a subscript error.
@@ -39,13 +38,16 @@ int32_t Subtract(int64_t a, int64_t b) {
 
 }  // namespace
 
+bool MinuteBudgetOn(const TextField<30>& level_triple) {
+  return (ReadInt32(ThirdPart(level_triple)) & kBudgetBit) != 0;
+}
+
 void frmLogin::ComputeSessionMinutes(int32_t n) { ComputeSessionMinutes(n, ReadUserRecord(n)); }
 
 void frmLogin::ComputeSessionMinutes(int32_t n, const UserRecord& record) {
   try {
     current_user = record;
-    const int32_t mask3 = ReadInt32(ThirdPart(current_user.level_triple));
-    if ((mask3 & kBudgetBit) == 0) {
+    if (!MinuteBudgetOn(current_user.level_triple)) {
       remaining_minutes = -1;
       return;
     }

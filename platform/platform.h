@@ -68,13 +68,11 @@ long RegSetValue(RegKey key, const std::string& name, uint32_t type, std::string
 // RegQueryValueExA into a caller buffer: *size is in/out as in Win32
 // (on success the stored size; on kMoreData the needed size; untouched on
 // other failures). type and data may be null.
-long RegQueryValue(RegKey key, const std::string& name, uint32_t* type, char* data,
-                   uint32_t* size);
+long RegQueryValue(RegKey key, const std::string& name, uint32_t* type, char* data, uint32_t* size);
 // RegEnumKeyA: the index-th subkey name.
 long RegEnumKey(RegKey key, uint32_t index, std::string* name);
 // RegEnumValueA: the index-th value with its type and data.
-long RegEnumValue(RegKey key, uint32_t index, std::string* name, uint32_t* type,
-                  std::string* data);
+long RegEnumValue(RegKey key, uint32_t index, std::string* name, uint32_t* type, std::string* data);
 // RegDeleteKeyA: fails with kAccessDenied when the key has subkeys (NT rule).
 long RegDeleteKey(RegKey parent, const std::string& subkey);
 long RegDeleteValue(RegKey key, const std::string& name);
@@ -186,6 +184,8 @@ std::string GetProfileString(const std::string& section, const std::string& key,
 // --------------------------------------------------- logon name and drives
 // GetUserNameA with a 255-character buffer; false when the call fails.
 bool GetLogonUserName(std::string* name);
+// GetComputerNameA (the NetBIOS name); empty when the call fails.
+std::string ComputerName();
 
 constexpr uint32_t kDriveUnknown = 0;
 constexpr uint32_t kDriveNoRootDir = 1;

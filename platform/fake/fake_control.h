@@ -45,6 +45,8 @@ void SetOsVersionFails(bool fails);
 void SetLogonUserName(const std::string& name);
 // GetLogonUserName fails from now on (until SetLogonUserName or Reset).
 void FailLogonUserName();
+// The computer name ComputerName gives ("PC1" after Reset; empty: the call fails).
+void SetComputerName(const std::string& name);
 // `letter` 'A'..'Z' (either case). A drive of type kDriveNoRootDir or
 // kDriveUnknown has no file system: paths on it fail with kPathNotFound.
 void SetDriveType(char letter, uint32_t type);

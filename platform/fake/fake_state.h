@@ -78,6 +78,7 @@ struct State {
   OsVersion os_version;
   bool os_version_fails = false;
   std::optional<std::string> logon_user_name;
+  std::string computer_name;
   LocalTime now;
   double screen_width_twips = 0;
   double screen_height_twips = 0;

@@ -53,6 +53,8 @@ bool GetLogonUserName(std::string* name) {
   return true;
 }
 
+std::string ComputerName() { return TheState().computer_name; }
+
 uint32_t GetDriveType(const std::string& root) {
   int drive = RootDrive(root);
   return drive < 0 ? kDriveNoRootDir : TheState().drive_types[drive];
@@ -135,6 +137,7 @@ void SetOsVersion(const OsVersion& version) { TheState().os_version = version; }
 void SetOsVersionFails(bool fails) { TheState().os_version_fails = fails; }
 void SetLogonUserName(const std::string& name) { TheState().logon_user_name = name; }
 void FailLogonUserName() { TheState().logon_user_name.reset(); }
+void SetComputerName(const std::string& name) { TheState().computer_name = name; }
 
 void SetDriveType(char letter, uint32_t type) {
   int drive = DriveLetterIndex(letter);

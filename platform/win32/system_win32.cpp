@@ -98,6 +98,13 @@ bool GetLogonUserName(std::string* name) {
   return true;
 }
 
+std::string ComputerName() {
+  char buffer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = sizeof buffer;
+  if (!GetComputerNameA(buffer, &size)) return "";
+  return std::string(buffer, size);
+}
+
 uint32_t GetDriveType(const std::string& root) {
   return GetDriveTypeA(root.empty() ? nullptr : DriveRoot(root).c_str());
 }

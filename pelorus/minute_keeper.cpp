@@ -1,0 +1,141 @@
+#include "pelorus/minute_keeper.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "common/ole_date.h"
+#include "common/regpath.h"
+#include "common/runtime_error.h"
+#include "explorer/ansi_text.h"
+#include "explorer/session_budget.h"
+#include "pelorus/lab_usage.h"
+
+namespace nox {
+namespace {
+
+constexpr const char* kUserValue =
+    "Local_Machine,Software\\Quillon\\Netsieve\\CurrentVersion\\,User";
+constexpr const char* kUserNameValue =
+    "Local_Machine,Software\\Quillon\\Netsieve\\CurrentVersion\\,UserName";
+constexpr uint32_t kLogOffForced = 4;  // EWX_LOGOFF | EWX_FORCE
+
+// A record number written as plain decimal digits; 0 for anything else.
+int32_t RecordNumber(const std::string& text) {
+  if (text.empty() || text.size() > 10 ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return 0;
+  }
+  const int64_t n = std::stoll(text);
+  return n <= std::numeric_limits<int32_t>::max() ? static_cast<int32_t>(n) : 0;
+}
+
+bool BudgetOn(const UserRecord& record) {
+  try {
+    return MinuteBudgetOn(record.level_triple);
+  } catch (const RuntimeError&) {
+    return false;  // a triple the login cannot read gives no budget either
+  }
+}
+
+// Whether the last-use date lies on an earlier day than `now`; a date that
+// is no date at all counts as an earlier day.
+bool NewDay(const UserRecord& record, const platform::LocalTime& now) {
+  try {
+    return CalendarDaysBetween(FromOleDate(record.last_use_date), now) >= 1;
+  } catch (const RuntimeError&) {
+    return true;
+  }
+}
+
+bool RecordComplete(int32_t n) {
+  uint64_t length = 0;
+  return platform::FileLength(SystemDirectoryWithSlash() + kUserTable, &length) ==
+             platform::kSuccess &&
+         length >= static_cast<uint64_t>(n) * UserRecord::kSize;
+}
+
+}  // namespace
+
+MinuteKeeper::MinuteKeeper(std::function<void(const std::string&)> show_notice)
+    : show_notice_(std::move(show_notice)), log_off_("Tessel.dll", "LogOff") {}
+
+bool MinuteKeeper::Start() {
+  record_number_ = RecordNumber(RegReadTrimmed(kUserValue));
+  user_name_ = RegReadTrimmed(kUserNameValue);
+  if (record_number_ < 1 || user_name_.empty()) return false;
+  const std::optional<UserRecord> record = ReadKeptRecord();
+  if (!record) return false;
+  lab_folder_ = LabUsageFolder();
+  usage_file_ = UsageFileName(platform::ComputerName());
+  if (usage_file_.empty()) lab_folder_.reset();
+  const platform::LocalTime now = platform::Now();
+  minutes_left_ = MinutesLeft(*record, now);
+  WarnOrEnd();
+  return true;
+}
+
+bool MinuteKeeper::CountMinute() {
+  std::optional<UserRecord> record = ReadKeptRecord();
+  if (!record) return false;
+  const platform::LocalTime now = platform::Now();
+  if (NewDay(*record, now)) record->used_minutes = 0;
+  record->used_minutes = record->used_minutes == std::numeric_limits<int32_t>::max()
+                             ? record->used_minutes
+                             : record->used_minutes + 1;
+  record->last_use_date = ToOleDate(now);
+  try {
+    WriteUserRecord(record_number_, *record);
+  } catch (const RuntimeError&) {
+    // A locked table loses this minute on disk; the count goes on.
+  }
+  if (lab_folder_) AddLabMinute(now);
+  minutes_left_ = MinutesLeft(*record, now);
+  WarnOrEnd();
+  return true;
+}
+
+std::optional<UserRecord> MinuteKeeper::ReadKeptRecord() const {
+  if (!RecordComplete(record_number_)) return std::nullopt;
+  UserRecord record = ReadUserRecord(record_number_);
+  if (record.TrimmedName() != user_name_ || !BudgetOn(record)) return std::nullopt;
+  return record;
+}
+
+int64_t MinuteKeeper::MinutesLeft(const UserRecord& record, const platform::LocalTime& now) {
+  const int64_t allowed = record.allowed_minutes;
+  if (lab_folder_) {
+    if (const std::optional<int64_t> lab = LabMinutes(*lab_folder_, user_name_, DayNumber(now))) {
+      return allowed - *lab - unsaved_lab_minutes_;
+    }
+  }
+  return allowed - (NewDay(record, now) ? 0 : record.used_minutes);
+}
+
+void MinuteKeeper::AddLabMinute(const platform::LocalTime& now) {
+  ++unsaved_lab_minutes_;
+  if (AddOwnUsage(*lab_folder_, usage_file_, user_name_, now, unsaved_lab_minutes_)) {
+    unsaved_lab_minutes_ = 0;
+  }
+}
+
+void MinuteKeeper::WarnOrEnd() {
+  if (minutes_left_ <= 0) EndSession();
+  if (minutes_left_ == 5) show_notice_(kFiveMinutesLeft);
+  if (minutes_left_ == 1) show_notice_(kOneMinuteLeft);
+}
+
+void MinuteKeeper::EndSession() {
+  platform::MessageBox(kExpiredMessage, kMessageTitle, platform::kMbOk | platform::kMbIconStop);
+  ForceLogOff();
+}
+
+void MinuteKeeper::ForceLogOff() {
+  try {
+    log_off_();
+  } catch (const RuntimeError&) {
+    platform::ExitWindows(kLogOffForced, 0);
+  }
+  platform::EndProgram(0);
+}
+
+}  // namespace nox
