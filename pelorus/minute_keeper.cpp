@@ -56,8 +56,8 @@ bool RecordComplete(int32_t n) {
 
 }  // namespace
 
-MinuteKeeper::MinuteKeeper(std::function<void(const std::string&)> show_notice)
-    : show_notice_(std::move(show_notice)), log_off_("Tessel.dll", "LogOff") {}
+MinuteKeeper::MinuteKeeper(KeeperHooks hooks)
+    : hooks_(std::move(hooks)), log_off_("Tessel.dll", "LogOff") {}
 
 bool MinuteKeeper::Start() {
   record_number_ = RecordNumber(RegReadTrimmed(kUserValue));
@@ -120,11 +120,12 @@ void MinuteKeeper::AddLabMinute(const platform::LocalTime& now) {
 
 void MinuteKeeper::WarnOrEnd() {
   if (minutes_left_ <= 0) EndSession();
-  if (minutes_left_ == 5) show_notice_(kFiveMinutesLeft);
-  if (minutes_left_ == 1) show_notice_(kOneMinuteLeft);
+  if (minutes_left_ == 5) hooks_.show_notice(kFiveMinutesLeft);
+  if (minutes_left_ == 1) hooks_.show_notice(kOneMinuteLeft);
 }
 
 void MinuteKeeper::EndSession() {
+  if (hooks_.expiring) hooks_.expiring();
   platform::MessageBox(kExpiredMessage, kMessageTitle, platform::kMbOk | platform::kMbIconStop);
   ForceLogOff();
 }

@@ -26,10 +26,18 @@ inline constexpr const char* kMessageTitle = "Nox Message";
 inline constexpr const char* kFiveMinutesLeft = "5 minutes left today";
 inline constexpr const char* kOneMinuteLeft = "1 minute left today";
 
+// What the program around the keeper shows and does.
+struct KeeperHooks {
+  // Puts up the small notice with the given text.
+  std::function<void(const std::string&)> show_notice;
+  // Called just before the expired message, which waits for its OK: lets the
+  // program log off anyway when nobody answers it.
+  std::function<void()> expiring;
+};
+
 class MinuteKeeper {
  public:
-  // `show_notice` puts up the small notice with the given text.
-  explicit MinuteKeeper(std::function<void(const std::string&)> show_notice);
+  explicit MinuteKeeper(KeeperHooks hooks);
 
   // Finds the logged-in user. False when there is nobody to keep (no budget,
   // no such record, a name that does not match): the program should end.
@@ -57,7 +65,7 @@ class MinuteKeeper {
   void WarnOrEnd();
   [[noreturn]] void EndSession();
 
-  std::function<void(const std::string&)> show_notice_;
+  KeeperHooks hooks_;
   LibraryExport<int32_t(NOX_STDCALL*)()> log_off_;
   int32_t record_number_ = 0;
   std::string user_name_;  // trimmed

@@ -66,12 +66,15 @@ class MinuteKeeperTest : public ::testing::Test {
     EXPECT_EQ(fake::MessageBoxes()[0].text, kExpired);
     EXPECT_EQ(fake::MessageBoxes()[0].title, "Nox Message");
     EXPECT_EQ(fake::MessageBoxes()[0].flags, platform::kMbOk | platform::kMbIconStop);
+    EXPECT_EQ(expiring_, 1);
     EXPECT_EQ(log_off_calls, 1);
     EXPECT_EQ(fake::ProgramEndCode(), 0);
   }
 
   std::vector<std::string> notices_;
-  MinuteKeeper keeper_{[this](const std::string& text) { notices_.push_back(text); }};
+  int expiring_ = 0;
+  MinuteKeeper keeper_{{[this](const std::string& text) { notices_.push_back(text); },
+                        [this] { ++expiring_; }}};
 };
 
 TEST_F(MinuteKeeperTest, NobodyToKeepChangesNothing) {
@@ -221,6 +224,7 @@ TEST_F(MinuteKeeperTest, UserWithoutMinutesAtStartIsLoggedOffAtOnce) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.allowed) + " " + std::to_string(c.used));
     SetUp();
+    expiring_ = 0;
     ThreeUsers(c.allowed, c.used, At(2024, 3, 1, 9, 0));
     const std::string before = *fake::FileBytes(kUserTablePath);
     EXPECT_TRUE(StartEnds());
