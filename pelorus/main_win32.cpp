@@ -5,12 +5,11 @@
 // has one window of its own, the notice: a small topmost window captioned
 // "Nox" whose static control holds the text ("5 minutes left today"), shown
 // without taking the focus from the user's work.
-#include <windows.h>
-
 #include <string>
 
 #include "pelorus/minute_keeper.h"
 #include "pelorus/minute_ticker.h"
+#include "platform/win32/win32_api.h"
 
 namespace {
 
@@ -63,7 +62,7 @@ bool CreateNotice(HINSTANCE instance, App& app) {
   WNDCLASSA window_class = {};
   window_class.lpfnWndProc = NoticeProc;
   window_class.hInstance = instance;
-  window_class.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   window_class.lpszClassName = kNoticeClass;
   if (RegisterClassA(&window_class) == 0) return false;

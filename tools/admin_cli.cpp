@@ -115,11 +115,24 @@ const std::vector<Command>& Commands() {
        {{"master-folder", true,
          "FOLDER  the master folder the tables are copied from (a Windows path, \"\\\" "
          "appended when missing; at most 200 characters)"},
-        {"copy-from-master", true,
-         "yes|no  copy the tables from the master folder at every start"}},
+        {"copy-from-master", true, "yes|no  copy the tables from the master folder at every start"},
+        {"lab-budget", true,
+         "on|off  one daily budget across every PC of the lab: creates (or removes) the folder "
+         "usage in the master folder, where each PC's pelorus.exe keeps its minutes"}},
        0,
        0,
        SettingsSet},
+      {"usage",
+       "[OPTIONS]",
+       "minutes per user and PC from the lab's usage folder",
+       "Reads every PC's usage file in the folder usage of the master folder (--dir: the "
+       "folder holding the master tables, for example the share's folder on the server) and "
+       "lists each user's minutes on each PC, then each user's total. Damaged files are named "
+       "and left out.",
+       {{"day", true, "YYYY-MM-DD  the day to list (default: today)"}},
+       0,
+       0,
+       Usage},
       {"levels",
        "[NAME]",
        "the named levels and what each switches on",

@@ -1,5 +1,7 @@
 #include "tools/admin_session.h"
 
+#include <algorithm>
+#include <cctype>
 #include <ostream>
 
 #include "tools/admin_text.h"
@@ -77,6 +79,30 @@ std::optional<std::string> Session::WindowsSystemDirectory() const {
 #else
   return std::nullopt;
 #endif
+}
+
+std::string Session::LabUsageFolder() {
+  if (dir_) return JoinPath(Folder().dir(), "usage");
+  const std::optional<std::string> bytes = Folder().Read(kSettingsName);
+  const std::string path =
+      bytes ? TrimBlanks(FieldText(DecodeSettingsRecord(*bytes).master_path)) : "";
+  const size_t slash = path.find_last_of("\\/");
+  if (slash == std::string::npos) throw Refusal("NoxSettings.TBL names no master folder");
+  const std::string master = path.substr(0, slash + 1);
+  if (!prefix_) return master + "usage";
+  // A drive path of the prefix: its drive's folder, reached through dosdevices.
+  const bool drive_path = master.size() >= 3 &&
+                          std::isalpha(static_cast<unsigned char>(master[0])) && master[1] == ':' &&
+                          (master[2] == '\\' || master[2] == '/');
+  if (!drive_path) {
+    throw Refusal("the master folder " + master +
+                  " cannot be reached from here; give --dir with its folder instead");
+  }
+  std::string rest = master.substr(3);
+  std::replace(rest.begin(), rest.end(), '\\', '/');
+  const char drive[] = {static_cast<char>(std::tolower(static_cast<unsigned char>(master[0]))), ':',
+                        '\0'};
+  return JoinPath(JoinPath(JoinPath(*prefix_, "dosdevices"), drive), rest + "usage");
 }
 
 UserTable Session::LoadTable() {

@@ -61,6 +61,12 @@ class Session {
   // back; per-user files follow their records.
   void Save(const UserTable& table, const std::map<int, const UserDraft*>& edited);
 
+  // The lab usage folder on this host: DIR/usage for --dir (the folder
+  // holding the master tables), else the "usage" folder in the master folder
+  // that NoxSettings.TBL names (inside the prefix for --prefix). Refusal when
+  // no master folder is named or it cannot be reached from here.
+  std::string LabUsageFolder();
+
   // A note on the error stream when the login program copies the tables
   // from a master folder at every start (the local edit would be lost).
   void NoteMasterCopy();
@@ -91,6 +97,7 @@ int UserMove(Session& session, const ParsedArgs& args);
 int UserGrant(Session& session, const ParsedArgs& args);
 int SettingsShow(Session& session, const ParsedArgs& args);
 int SettingsSet(Session& session, const ParsedArgs& args);
+int Usage(Session& session, const ParsedArgs& args);
 int Levels(Session& session, const ParsedArgs& args);
 int Plan(Session& session, const ParsedArgs& args);
 int Check(Session& session, const ParsedArgs& args);

@@ -1,12 +1,14 @@
 // The commands that read and edit users and settings.
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 #include <ostream>
 
 #include "common/catalogue.h"
 #include "common/ole_date.h"
 #include "common/runtime_error.h"
+#include "pelorus/lab_usage.h"
 #include "tools/admin_session.h"
 #include "tools/admin_text.h"
 
@@ -85,6 +87,97 @@ std::string MinutesSummary(const UserRecord& record, const platform::LocalTime& 
   return std::to_string(record.allowed_minutes) + " per day; used " +
          std::to_string(record.used_minutes) + ", last use " + DateText(record.last_use_date) +
          "; " + std::to_string(MinutesLeftToday(record, now)) + " left today";
+}
+
+// Every usage file of the folder ("*.tbl"); damaged ones (or ones being
+// written) are named on the error stream and left out. Refusal when the
+// folder cannot be listed.
+std::vector<PcUsage> ReadUsageFolder(Session& session, const std::string& folder) {
+  std::vector<std::string> names = ListFolder(folder);
+  std::sort(names.begin(), names.end());
+  std::vector<PcUsage> usage;
+  for (const std::string& name : names) {
+    if (name.size() < 4 || !SameName(name.substr(name.size() - 4), ".tbl")) continue;
+    std::optional<std::vector<UsageEntry>> entries;
+    try {
+      entries = DecodeUsageFile(ReadHostFile(JoinPath(folder, name)));
+    } catch (const Refusal&) {
+    }
+    if (!entries) {
+      session.err() << "noxadmin: note: " << AnsiToOutput(name)
+                    << " is damaged or being written; left out\n";
+      continue;
+    }
+    usage.push_back({name.substr(0, name.size() - 4), std::move(*entries)});
+  }
+  return usage;
+}
+
+// The user's minutes of the day over the lab's usage files, or nothing when
+// the lab-wide budget is off (no usage folder) or cannot be reached.
+std::optional<int64_t> LabMinutesToday(Session& session, const std::string& user) {
+  try {
+    const std::string folder = session.LabUsageFolder();
+    if (!IsDirectory(folder)) return std::nullopt;
+    int64_t sum = 0;
+    for (const PcUsage& pc : ReadUsageFolder(session, folder)) {
+      for (const UsageEntry& entry : pc.entries) {
+        if (entry.day == DayNumber(session.context().now) && SameName(entry.user, user)) {
+          sum += entry.minutes;
+        }
+      }
+    }
+    return sum;
+  } catch (const Refusal&) {
+    return std::nullopt;
+  }
+}
+
+// yyyymmdd of "YYYY-MM-DD"; nullopt for anything else.
+std::optional<int32_t> ParseDay(const std::string& text) {
+  int year = 0, month = 0, day = 0;
+  char tail = 0;
+  if (text.size() != 10 ||
+      std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &tail) != 3 || month < 1 ||
+      month > 12 || day < 1 || day > 31) {
+    return std::nullopt;
+  }
+  return year * 10000 + month * 100 + day;
+}
+
+void SwitchLabBudget(Session& session, const std::string& value) {
+  if (value != "on" && value != "off") {
+    throw Refusal("lab-budget: \"" + value + "\" is neither on nor off");
+  }
+  const std::string folder = session.LabUsageFolder();
+  std::error_code error;
+  if (value == "on") {
+    if (!IsDirectory(folder) && !std::filesystem::create_directory(folder, error)) {
+      throw Refusal("cannot create " + folder + ": " + error.message());
+    }
+    session.out() << "Lab-wide budget on: " << AnsiToOutput(folder) << "\n";
+    return;
+  }
+  if (!IsDirectory(folder)) {
+    session.out() << "Lab-wide budget already off\n";
+    return;
+  }
+  // Only the usage files and their temporary files go; anything else stops it.
+  const std::vector<std::string> names = ListFolder(folder);
+  for (const std::string& name : names) {
+    const std::string extension = name.size() < 4 ? "" : name.substr(name.size() - 4);
+    if (!SameName(extension, ".tbl") && !SameName(extension, ".tmp")) {
+      throw Refusal(folder + " holds " + name + ", which is not a usage file; nothing removed");
+    }
+  }
+  for (const std::string& name : names) {
+    if (!RemoveFile(JoinPath(folder, name)))
+      throw Failure("cannot remove " + JoinPath(folder, name));
+  }
+  if (!std::filesystem::remove(folder, error)) {
+    throw Failure("cannot remove " + folder + ": " + error.message());
+  }
+  session.out() << "Lab-wide budget off: " << AnsiToOutput(folder) << " removed\n";
 }
 
 std::string LevelSummary(const UserRecord& record) {
@@ -295,6 +388,13 @@ int UserShow(Session& session, const ParsedArgs& args) {
       value += " (program list file missing or short)";
     rows.push_back({std::string(field.name), value});
   }
+  if (BudgetOn(record)) {
+    if (const std::optional<int64_t> lab =
+            LabMinutesToday(session, TrimBlanks(FieldText(record.user_name)))) {
+      rows.push_back({"lab minutes", std::to_string(*lab) + " used today on every PC; " +
+                                         std::to_string(record.allowed_minutes - *lab) + " left"});
+    }
+  }
   rows.push_back({"record", std::to_string(n) + " of " + std::to_string(table.user_count())});
   rows.push_back({"files", FilesOf(session.Folder(), n)});
   PrintColumns(session.out(), rows);
@@ -408,6 +508,11 @@ int SettingsShow(Session& session, const ParsedArgs&) {
 
 int SettingsSet(Session& session, const ParsedArgs& args) {
   if (args.options.empty()) throw UsageError("settings set: name a setting to change");
+  const std::optional<std::string> lab_budget = args.Option("lab-budget");
+  if (lab_budget && args.options.size() == 1) {
+    SwitchLabBudget(session, *lab_budget);
+    return kExitOk;
+  }
   std::string tail;
   bool exists = false;
   SettingsRecord settings = LoadSettings(session, &tail, &exists);
@@ -435,6 +540,35 @@ int SettingsSet(Session& session, const ParsedArgs& args) {
   change.settings = std::string(bytes.data(), bytes.size()) + tail;
   Commit(session.Folder(), change);
   session.out() << "Settings written\n";
+  if (lab_budget) SwitchLabBudget(session, *lab_budget);
+  return kExitOk;
+}
+
+int Usage(Session& session, const ParsedArgs& args) {
+  const std::optional<std::string> day_text = args.Option("day");
+  const std::optional<int32_t> day =
+      day_text ? ParseDay(*day_text) : std::optional<int32_t>(DayNumber(session.context().now));
+  if (!day) throw Refusal("day: \"" + *day_text + "\" is not a date YYYY-MM-DD");
+  const std::string folder = session.LabUsageFolder();
+  if (!IsDirectory(folder)) {
+    throw Refusal("no usage folder " + folder +
+                  ": the lab-wide budget is off (noxadmin settings set --lab-budget on)");
+  }
+  std::vector<std::vector<std::string>> rows = {{"user", "pc", "minutes"}};
+  std::map<std::string, int64_t> totals;
+  std::vector<std::vector<std::string>> lines;
+  for (const PcUsage& pc : ReadUsageFolder(session, folder)) {
+    for (const UsageEntry& entry : pc.entries) {
+      if (entry.day != *day) continue;
+      lines.push_back(
+          {AnsiToOutput(entry.user), AnsiToOutput(pc.file), std::to_string(entry.minutes)});
+      totals[AnsiToOutput(entry.user)] += entry.minutes;
+    }
+  }
+  std::sort(lines.begin(), lines.end());
+  rows.insert(rows.end(), lines.begin(), lines.end());
+  for (const auto& [user, total] : totals) rows.push_back({user, "(all)", std::to_string(total)});
+  PrintColumns(session.out(), rows);
   return kExitOk;
 }
 
