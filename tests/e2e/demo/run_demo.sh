@@ -6,7 +6,8 @@
 #   tests/e2e/demo/run_demo.sh BUILD_DIR
 #
 # BUILD_DIR is a mingw64 build holding explorer.exe, Clearway.exe, CLASPS.dll, Tessel.dll,
-# noxadmin.exe, e2e_start_recorder.exe and demo_snapshot.exe in bin/. Runs
+# noxadmin.exe, e2e_start_recorder.exe, demo_snapshot.exe, pelorus.exe and
+# demo_pelorus_watch.exe in bin/. Runs
 # headless: windows go to Wine's null graphics driver. The prefix has no
 # drive Z:, and every program runs with its current directory in drive_c.
 set -euo pipefail
@@ -131,6 +132,20 @@ done < <(tr -d '\r' <"$drive_c/nox-e2e/starts.log" 2>/dev/null | sort -t'|' -k1,
 
 Title "The pupil's record after the login (the day's minutes)"
 Admin user show pupil | grep -i -E 'minute|last' | sed 's/^/  /'
+
+Title "pelorus.exe keeps the minutes: a 2-minute budget (one demo minute lasts 5 s)"
+Admin user set pupil --minutes 2 >/dev/null
+cp "$bin/pelorus.exe" "$bin/demo_pelorus_watch.exe" "$drive_c/Nox/"
+# Wine logs off by running wineboot.exe, which would end the demo machine:
+# the recording stand-in takes its place and notes how it was asked.
+cp "$bin/e2e_start_recorder.exe" "$system/wineboot.exe"
+Win reg add 'HKCU\Software\Wine\DllOverrides' /v wineboot.exe /d native /f >/dev/null 2>&1
+echo "The login wrote \"User\" = $(Win reg query 'HKLM\Software\Quillon\Netsieve\CurrentVersion' /v User 2>/dev/null |
+  tr -d '\r' | awk '$1 == "User" { print $3 }') (the pupil's record); pelorus.exe counts into it:"
+WinText 'C:\Nox\demo_pelorus_watch.exe' 'C:\Nox' 5 2 || true
+logoff=$(tr -d '\r' <"$drive_c/nox-e2e/starts.log" | awk -F'|' '$1 == "wineboot.exe" { print $3 }' | tail -1)
+echo "  Windows was asked to log off: ${logoff:-(nothing recorded)}"
+Admin user show pupil | grep -i -E '^minutes' | sed 's/^/  /'
 
 Title "The administrator stores the uninstaller's password (noxadmin, through Tessel.dll)"
 Admin password set demo-admin | sed 's/^/  /'
