@@ -112,6 +112,9 @@ int64_t MinuteKeeper::MinutesLeft(const UserRecord& record, const platform::Loca
 }
 
 void MinuteKeeper::AddLabMinute(const platform::LocalTime& now) {
+  // Minutes of an earlier day that never reached the share no longer count.
+  if (unsaved_lab_day_ != DayNumber(now)) unsaved_lab_minutes_ = 0;
+  unsaved_lab_day_ = DayNumber(now);
   ++unsaved_lab_minutes_;
   if (AddOwnUsage(*lab_folder_, usage_file_, user_name_, now, unsaved_lab_minutes_)) {
     unsaved_lab_minutes_ = 0;

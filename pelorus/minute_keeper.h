@@ -72,6 +72,7 @@ class MinuteKeeper {
   std::optional<std::string> lab_folder_;
   std::string usage_file_;           // this PC's file in the lab folder
   int32_t unsaved_lab_minutes_ = 0;  // counted while the share was out of reach
+  int32_t unsaved_lab_day_ = 0;      // the day they belong to
   int64_t minutes_left_ = 0;
 };
 

@@ -281,6 +281,7 @@ TEST_F(LabBudgetTest, SumsEveryReadablePcFileOfToday) {
   std::string half = EncodeUsageFile({{"kid", 20240301, 30}, {"anna", 20240301, 1}});
   fake::PutFile(std::string(kUsageDir) + "PC4.tbl", half.substr(0, half.size() - 10));
   fake::PutFile(std::string(kUsageDir) + "PC5.tbl", "garbage of another kind");
+  fake::MakeDirectories(std::string(kUsageDir) + "PC6.tbl");  // no file to read
   fake::PutFile(std::string(kUsageDir) + "NOTES.txt", EncodeUsageFile({{"kid", 20240301, 30}}));
   PutUsage("PC1.tbl", {{"kid", 20240301, 4}, {"anna", 20240225, 7}});
   ASSERT_TRUE(keeper_.Start());
@@ -320,6 +321,19 @@ TEST_F(LabBudgetTest, MissingShareFallsBackToTheLocalCountAndCatchesUpLater) {
   ASSERT_TRUE(keeper_.CountMinute());
   EXPECT_EQ(OwnUsage(), (std::vector<UsageEntry>{{"kid", 20240301, 2}}));
   EXPECT_EQ(keeper_.minutes_left(), 60 - 30 - 2);
+}
+
+TEST_F(LabBudgetTest, MinutesThatMissedTheShareBeforeMidnightAreDropped) {
+  fake::SetLocalTime(At(2024, 3, 1, 23, 59, 30));
+  ThreeUsers(60, 10, At(2024, 3, 1));
+  ASSERT_TRUE(keeper_.Start());
+  ASSERT_EQ(platform::RemoveDirectory("C:\\MASTER\\usage"), platform::kSuccess);
+  ASSERT_TRUE(keeper_.CountMinute());  // 23:59, the share out of reach
+  fake::MakeDirectories(kUsageDir);
+  fake::AdvanceMinutes(1);
+  ASSERT_TRUE(keeper_.CountMinute());  // 00:00
+  EXPECT_EQ(OwnUsage(), (std::vector<UsageEntry>{{"kid", 20240302, 1}}));
+  EXPECT_EQ(keeper_.minutes_left(), 59);
 }
 
 TEST_F(LabBudgetTest, OffWithoutComputerNameOrUsageFolder) {
