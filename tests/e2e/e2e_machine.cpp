@@ -239,7 +239,8 @@ bool Machine::StartExplorer(const std::string& arguments) {
   return StartProgram("explorer.exe", arguments);
 }
 
-bool Machine::StartProgram(const std::string& program_name, const std::string& arguments) {
+bool Machine::StartProgram(const std::string& program_name, const std::string& arguments,
+                           int show) {
   if (process_.hProcess != nullptr) {
     CloseHandle(process_.hProcess);
     CloseHandle(process_.hThread);
@@ -250,6 +251,10 @@ bool Machine::StartProgram(const std::string& program_name, const std::string& a
   if (!arguments.empty()) command_line += " " + arguments;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
+  if (show >= 0) {
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(show);
+  }
   return CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         kProgramDir, &startup, &process_) != FALSE;
 }

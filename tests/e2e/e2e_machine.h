@@ -59,8 +59,9 @@ class Machine {
   // Starts explorer.exe with the given text after the program name. False
   // when it could not be started.
   bool StartExplorer(const std::string& arguments = "");
-  // Starts a program of the program directory ("Clearway.exe") likewise.
-  bool StartProgram(const std::string& program, const std::string& arguments = "");
+  // Starts a program of the program directory ("Clearway.exe") likewise;
+  // `show` (SW_...) is the window state asked for, -1 none.
+  bool StartProgram(const std::string& program, const std::string& arguments = "", int show = -1);
   // Waits for the program to end; false after `timeout_ms`.
   bool WaitForExit(DWORD timeout_ms = 30000);
   DWORD ExitCode() const;

@@ -141,7 +141,8 @@ TEST_F(PelorusE2eTest, ShortMinutesWarnAtFiveAndOneThenLogOff) {
   WriteRegText(HKEY_LOCAL_MACHINE, kNetsieve, "User", "1");
   WriteRegText(HKEY_LOCAL_MACHINE, kNetsieve, "UserName", std::string(kLogonName) + "   ");
   machine_.InterceptSessionEnd();
-  ASSERT_TRUE(machine_.StartProgram("pelorus.exe", "/minute=1"));
+  // Minimised, as the login starts it: the notice must not inherit that state.
+  ASSERT_TRUE(machine_.StartProgram("pelorus.exe", "/minute=1", SW_SHOWMINIMIZED));
 
   HWND notice = nullptr;
   ASSERT_TRUE(WaitForNotice("5 minutes left today", 10000, &notice));
