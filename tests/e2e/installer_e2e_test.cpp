@@ -350,7 +350,7 @@ TEST_F(InstallerE2eTest, MasterFolderIsWrittenThroughTheInstalledNoxadmin) {
   const std::optional<std::string> settings = machine_.ReadSystemFile(kSettingsTable);
   ASSERT_TRUE(settings);
   const SettingsRecord record = DecodeSettingsRecord(*settings);
-  EXPECT_EQ(FieldText(record.master_path), "\\\\server\\nox share");
+  EXPECT_EQ(FieldText(record.master_path), "\\\\server\\nox share\\");
   EXPECT_NE(record.copy_from_master, 0);
 }
 
