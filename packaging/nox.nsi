@@ -63,6 +63,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) Quillon"
 Var password     ; /PASSWORD= or the password page; empty: none given
 Var shell        ; "1" registers the login program as the shell
 Var master       ; /MASTER=, empty when not given
+Var asked_folder ; /D=, empty when not given
 Var mutex
 Var page_first   ; the password page's two fields
 Var page_second
@@ -100,7 +101,8 @@ Var page_second
   ; "_?=" take the rest of the line, as NSIS itself reads them. Leaves with 2
   ; on a switch it does not know or an empty value.
   Function ${UN}ParseCommandLine
-    StrCpy $0 $CMDLINE
+    ; $CMDLINE ends before a "/D=", which NSIS cuts off: the whole text.
+    System::Call 'kernel32::GetCommandLine() t .r0'
     StrCpy $1 0 ; position
     StrLen $2 $0
     ; Skip the program's own name.
@@ -132,9 +134,11 @@ Var page_second
       ${IfThen} $1 >= $2 ${|} ${ExitDo} ${|}
       StrCpy $3 $0 3 $1
       ${If} $3 S== "/D="
-      ${OrIf} $3 S== "_?="
+        IntOp $1 $1 + 3
+        StrCpy $asked_folder $0 "" $1
         ${ExitDo}
       ${EndIf}
+      ${IfThen} $3 S== "_?=" ${|} ${ExitDo} ${|}
       ; One switch, up to a blank outside quotes.
       StrCpy $4 "" ; the switch
       StrCpy $5 0  ; inside quotes
@@ -363,6 +367,12 @@ Function StorePassword
 FunctionEnd
 
 Function CreateInstallFolder
+  ; NSIS puts its default folder in place of a /D= it finds unusable.
+  ${If} $asked_folder != ""
+  ${AndIf} $asked_folder != $INSTDIR
+  ${AndIf} $asked_folder != "$INSTDIR\"
+    !insertmacro Leave ${kFailed} "The folder $asked_folder cannot be used. Nothing was installed."
+  ${EndIf}
   ClearErrors
   CreateDirectory $INSTDIR
   ${If} ${Errors}
