@@ -33,31 +33,11 @@ void* BindClaspsExport(const char* export_name) {
   return BindLibraryExport(kClaspsLibrary, export_name, kSource);
 }
 
-// Four bytes, lowest first, as types 3 and 4 are stored.
-std::string FourBytes(int64_t value) {
-  std::string bytes = dectoHextoDec(value);
-  bytes.resize(4, '\0');
-  return bytes;
-}
-
-void WriteDirect(const RegPath& path, const RegValue& regvalue, int32_t dwtype) {
-  platform::ScopedRegKey key;
-  platform::RegCreateKey(path.root, path.key, key.receive());
-  if (dwtype == platform::kRegDword || dwtype == platform::kRegBinary) {
-    std::string bytes = FourBytes(regvalue.AsNumber());
-    platform::RegSetValue(key.get(), path.value_name, static_cast<uint32_t>(dwtype), bytes);
-  } else {
-    std::string text = regvalue.AsText();
-    text.push_back('\0');
-    platform::RegSetValue(key.get(), path.value_name, static_cast<uint32_t>(dwtype), text);
-  }
-}
-
 }  // namespace
 
 platform::RegKey RootHandle(std::string_view root_word) {
   static constexpr std::array<const char*, 7> kRootNames = {
-      "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",  "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+      "HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE", "HKEY_USERS",
       "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA"};
   const std::string name = "HKEY_" + UpperAscii(root_word);
   for (size_t i = 0; i < kRootNames.size(); ++i) {
@@ -81,9 +61,7 @@ RegPath SplitRegPath(std::string_view regline) {
   return RegPath{RootHandle(fields[1]), fields[2], fields[3]};
 }
 
-std::string RegValue::AsText() const {
-  return is_number_ ? std::to_string(number_) : text_;
-}
+std::string RegValue::AsText() const { return is_number_ ? std::to_string(number_) : text_; }
 
 int64_t RegValue::AsNumber() const {
   if (is_number_) return number_;
@@ -128,17 +106,32 @@ std::string dectoHextoDec(int64_t value) {
   return bytes;
 }
 
+void RegWriteDirect(const RegPath& path, int32_t dwtype,
+                    const std::function<std::string()>& convert) {
+  platform::ScopedRegKey key;
+  platform::RegCreateKey(path.root, path.key, key.receive());
+  std::string data = convert();
+  if (dwtype == platform::kRegDword || dwtype == platform::kRegBinary) {
+    data.resize(4, '\0');
+  } else {
+    data.push_back('\0');
+  }
+  platform::RegSetValue(key.get(), path.value_name, static_cast<uint32_t>(dwtype), data);
+}
+
 void RegWrite(std::string_view regline, const RegValue& regvalue, int32_t dwtype,
               RegFlavor flavor) {
   const RegPath path = SplitRegPath(regline);
   if (flavor == RegFlavor::kLogin && IsWindowsNT()) {
     auto create = reinterpret_cast<SrvRegCreateKeyFn>(BindClaspsExport("SRV_RegCreateKey"));
     const std::string text = regvalue.AsText();
-    create(static_cast<int32_t>(path.root), path.key.c_str(), path.value_name.c_str(),
-           text.c_str(), dwtype);
+    create(static_cast<int32_t>(path.root), path.key.c_str(), path.value_name.c_str(), text.c_str(),
+           dwtype);
     return;
   }
-  WriteDirect(path, regvalue, dwtype);
+  const bool as_bytes = dwtype == platform::kRegDword || dwtype == platform::kRegBinary;
+  RegWriteDirect(path, dwtype,
+                 [&] { return as_bytes ? dectoHextoDec(regvalue.AsNumber()) : regvalue.AsText(); });
 }
 
 std::string RegRead(std::string_view regline, RegFlavor flavor) {

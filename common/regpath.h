@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -36,7 +37,7 @@ platform::RegKey RootHandle(std::string_view root_word);
 // or a text ("3" given with type 4 is the number it spells).
 class RegValue {
  public:
-  RegValue(int64_t number) : is_number_(true), number_(number) {}  // NOLINT: implicit by design
+  RegValue(int64_t number) : is_number_(true), number_(number) {}   // NOLINT: implicit by design
   RegValue(int number) : RegValue(static_cast<int64_t>(number)) {}  // NOLINT
   RegValue(std::string text) : text_(std::move(text)) {}            // NOLINT
   RegValue(const char* text) : text_(text) {}                       // NOLINT
@@ -66,6 +67,13 @@ std::string dectoHextoDec(int64_t value);
 // 4 bytes, every other type as the text with its terminating zero.
 void RegWrite(std::string_view regline, const RegValue& regvalue, int32_t dwtype,
               RegFlavor flavor = RegFlavor::kLogin);
+
+// RegWrite's direct path for a caller that converts the value itself:
+// creates the key when missing, then stores what `convert` returns under
+// `dwtype`: for types 3 and 4 the bytes of dectoHextoDec, zero-filled to
+// exactly 4; for every other type the text, given its terminating zero.
+void RegWriteDirect(const RegPath& path, int32_t dwtype,
+                    const std::function<std::string()>& convert);
 
 // The stored text followed by one backslash; 253 blanks and "\" when the key
 // or value is missing.

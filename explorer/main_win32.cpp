@@ -1,5 +1,5 @@
 // explorer.exe: the login program that Windows starts as its shell.
-#include "explorer/command_line.h"
+#include "common/command_line.h"
 #include "explorer/frm_login.h"
 #include "explorer/win32/login_window.h"
 #include "platform/win32/win32_api.h"

@@ -238,9 +238,63 @@ constexpr uint32_t kMbIconStop = 0x10;
 constexpr uint32_t kMbIconQuestion = 0x20;
 constexpr uint32_t kMbIconExclamation = 0x30;
 constexpr uint32_t kMbIconInformation = 0x40;
+constexpr uint32_t kMbOkCancel = 0x1;
 constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
 // MessageBoxA(owner none, text, title, flags); the button pressed.
 int MessageBox(const std::string& text, const std::string& title, uint32_t flags);
+
+// ------------------------------------------------------ error-trap support
+// What the uninstaller's error trap needs beyond the rest: a millisecond
+// timer, memory figures, the program's own file and version, date and time
+// texts, the top-level windows and messages to them.
+
+// timeBeginPeriod(1): the timer below then counts in whole milliseconds.
+void RequestMillisecondTimer();
+// timeGetTime(): milliseconds, wrapping at 2^32.
+uint32_t TimerMilliseconds();
+// SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX): no system
+// box for a missing disk or file.
+void SuppressSystemErrorBoxes();
+
+struct MemoryStatus {
+  uint32_t load_percent = 0;
+  uint64_t available_physical = 0;  // bytes
+};
+MemoryStatus GetMemoryStatus();
+
+// The full path of the running program's own file (GetModuleFileNameA).
+std::string ProgramFileName();
+struct ProgramVersion {
+  int major = 0, minor = 0, revision = 0;
+};
+// Major, minor and revision of the program's own version resource (the
+// third field of its file version); zeros when it has none.
+ProgramVersion GetProgramVersion();
+
+// The system's short date ("12/7/2026") and long time ("1:22:26 PM") texts.
+std::string ShortDateText(const LocalTime& time);
+std::string LongTimeText(const LocalTime& time);
+
+using WindowHandle = std::uintptr_t;
+struct TopLevelWindow {
+  WindowHandle handle = 0;
+  std::string title;  // up to 255 characters
+};
+// The top-level windows from the desktop's first child onward, in Z order.
+std::vector<TopLevelWindow> TopLevelWindows();
+// SendMessageA(window, message, wparam, lparam); 0 when there is no such window.
+intptr_t SendWindowMessage(WindowHandle window, uint32_t message, uintptr_t wparam,
+                           intptr_t lparam);
+// SendMessageA(window, WM_SETTEXT, text length, text).
+intptr_t SendWindowText(WindowHandle window, const std::string& text);
+// The program's own visible top-level windows.
+std::vector<WindowHandle> VisibleProgramWindows();
+void EnableWindow(WindowHandle window, bool enable);
+// Handles the window messages waiting for the program, then returns.
+void PumpMessages();
+// A breakpoint when a debugger is attached; nothing otherwise.
+void BreakIntoDebugger();
 
 // ----------------------------------------------------------------- screen
 // Screen size in twips (15 twips a pixel at 96 DPI).

@@ -83,6 +83,43 @@ void QueueMessageBoxAnswer(int answer);
 // The exit code of the EndProgram call, if the program ended.
 std::optional<int> ProgramEndCode();
 
+// ------------------------------------------------------- error-trap support
+// The timer starts at 0 after Reset; memory 0% load, 0 bytes free; the
+// program file "C:\NOX\PROGRAM.EXE", version 0.0.0. Dates read "M/D/YYYY",
+// times "H:MM:SS AM" (the US English forms).
+void SetTimerMilliseconds(uint32_t milliseconds);
+void AdvanceTimer(uint32_t milliseconds);
+void SetMemoryStatus(const MemoryStatus& status);
+void SetProgramFileName(const std::string& path);
+void SetProgramVersion(const ProgramVersion& version);
+// Counts of RequestMillisecondTimer, SuppressSystemErrorBoxes and
+// BreakIntoDebugger calls.
+int MillisecondTimerRequests();
+int SystemErrorBoxSuppressions();
+int DebuggerBreaks();
+
+// A top-level window of another program. `answer` gives the reply to every
+// message sent to it (nullptr: 0).
+struct SentMessage {
+  WindowHandle window = 0;
+  uint32_t message = 0;
+  uintptr_t wparam = 0;
+  intptr_t lparam = 0;  // 0 for WM_SETTEXT: the text is in `text`
+  std::string text;
+};
+using WindowAnswer = std::intptr_t (*)(const SentMessage& message);
+// Appends a window at the bottom of the Z order; returns its handle.
+WindowHandle AddTopLevelWindow(const std::string& title, WindowAnswer answer = nullptr);
+const std::vector<SentMessage>& SentMessages();
+// The program's own visible windows, and every EnableWindow call made.
+void SetVisibleProgramWindows(const std::vector<WindowHandle>& windows);
+struct EnableWindowCall {
+  WindowHandle window;
+  bool enable;
+};
+const std::vector<EnableWindowCall>& EnableWindowCalls();
+int MessagePumps();
+
 // ---------------------------------------------------------------- libraries
 // Makes FindLibraryExport(library, export_name) return `address`. Library
 // names match without regard to case and on the file name alone (a folder

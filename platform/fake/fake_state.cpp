@@ -82,6 +82,7 @@ void Reset() {
   state.logon_user_name = "user";
   state.screen_width_twips = 800 * 15;
   state.screen_height_twips = 600 * 15;
+  state.program_file_name = "C:\\NOX\\PROGRAM.EXE";
   SetSystemDirectory("C:\\WINDOWS\\SYSTEM");
   SetWindowsDirectory("C:\\WINDOWS");
   SetProgramDirectory("C:\\NOX");

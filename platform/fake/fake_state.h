@@ -91,6 +91,25 @@ struct State {
   std::deque<int> message_box_answers;
   std::optional<int> program_end_code;
 
+  // Error-trap support.
+  uint32_t timer_ms = 0;
+  MemoryStatus memory_status;
+  std::string program_file_name;
+  ProgramVersion program_version;
+  int timer_requests = 0;
+  int error_box_suppressions = 0;
+  int debugger_breaks = 0;
+  struct Window {
+    WindowHandle handle;
+    std::string title;
+    WindowAnswer answer;
+  };
+  std::vector<Window> windows;
+  std::vector<SentMessage> sent_messages;
+  std::vector<WindowHandle> visible_program_windows;
+  std::vector<EnableWindowCall> enable_window_calls;
+  int message_pumps = 0;
+
   // Libraries: folded file name -> export name -> address.
   std::map<std::string, std::map<std::string, void*>> library_exports;
 };

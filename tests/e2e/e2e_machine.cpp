@@ -189,7 +189,7 @@ void Machine::CopyProgramFiles() {
   CreateDirectoryA(kProgramDir, nullptr);
   const std::string bin = OwnDirectory();
   const std::string program_dir = kProgramDir;
-  for (const char* file : {"explorer.exe", "CLASPS.dll", "Tessel.dll"}) {
+  for (const char* file : {"explorer.exe", "Clearway.exe", "CLASPS.dll", "Tessel.dll"}) {
     CopyFileA((bin + "\\" + file).c_str(), (program_dir + "\\" + file).c_str(), FALSE);
   }
   const std::string stub = bin + "\\e2e_start_recorder.exe";
@@ -236,13 +236,17 @@ std::string LogonName() {
 }
 
 bool Machine::StartExplorer(const std::string& arguments) {
+  return StartProgram("explorer.exe", arguments);
+}
+
+bool Machine::StartProgram(const std::string& program_name, const std::string& arguments) {
   if (process_.hProcess != nullptr) {
     CloseHandle(process_.hProcess);
     CloseHandle(process_.hThread);
     process_ = {};
   }
-  const std::string program = std::string(kProgramDir) + "\\explorer.exe";
-  std::string command_line = "explorer.exe";
+  const std::string program = std::string(kProgramDir) + "\\" + program_name;
+  std::string command_line = program_name;
   if (!arguments.empty()) command_line += " " + arguments;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;

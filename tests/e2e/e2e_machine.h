@@ -1,6 +1,6 @@
 // A Windows machine inside the test run's Wine prefix, laid out for the
-// login program: its tables in the system directory, explorer.exe with its
-// DLLs in a program directory, and stubs that record how the shell and
+// login program: its tables in the system directory, explorer.exe and
+// Clearway.exe with their DLLs in a program directory, and stubs that record how the shell and
 // pelorus.exe were started. Helpers start explorer.exe under a chosen logon
 // name and drive its window and message boxes from outside, as a user would.
 #pragma once
@@ -59,7 +59,9 @@ class Machine {
   // Starts explorer.exe with the given text after the program name. False
   // when it could not be started.
   bool StartExplorer(const std::string& arguments = "");
-  // Waits for explorer.exe to end; false after `timeout_ms`.
+  // Starts a program of the program directory ("Clearway.exe") likewise.
+  bool StartProgram(const std::string& program, const std::string& arguments = "");
+  // Waits for the program to end; false after `timeout_ms`.
   bool WaitForExit(DWORD timeout_ms = 30000);
   DWORD ExitCode() const;
 

@@ -19,6 +19,8 @@ namespace {
 constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Nox";
 constexpr const char* kNoxKey = "Software\\Quillon\\Nox";
 constexpr const char* kWinlogonKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+constexpr const char* kExplorerPolicies =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
 constexpr const char* kSessionManager = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 constexpr const char* kDefaultFolder = "C:\\Program Files\\Nox";
 constexpr const char* kBlankFolder = "C:\\nox-e2e\\Lab PCs\\Nox";
@@ -127,8 +129,7 @@ void RemoveInstallations() {
     RemoveDirectoryA(folder);
   }
   RemoveDirectoryA("C:\\nox-e2e\\Lab PCs");
-  for (const char* file : {"Uninstall.exe", "UninstallCore.exe", "Clearway.exe", "noxadmin.exe",
-                           "README.txt"}) {
+  for (const char* file : {"Uninstall.exe", "UninstallCore.exe", "noxadmin.exe", "README.txt"}) {
     DeleteFileA((std::string(kProgramDir) + "\\" + file).c_str());
   }
   DeleteRegTree(HKEY_LOCAL_MACHINE, kUninstallKey);
@@ -190,16 +191,25 @@ class InstallerE2eTest : public ::testing::Test {
     EXPECT_FALSE(ReadText(HKEY_LOCAL_MACHINE, kNoxKey, "PreviousShell"));
   }
 
-  // The texts after the program name that Clearway.exe was started with.
-  std::vector<std::string> ClearwayRuns() const {
-    std::vector<std::string> runs;
-    for (const StartRecord& start : machine_.Starts()) {
-      if (start.program != "Clearway.exe") continue;
-      const size_t end = start.command_line.find('"', 1);
-      runs.push_back(end == std::string::npos ? start.command_line
-                                              : start.command_line.substr(end + 2));
-    }
-    return runs;
+  // A user table and a restriction of an earlier login, which Clearway.exe
+  // takes back.
+  void PlantRestrictions() {
+    machine_.WriteUserTable({MakeUser("pupil", "p1", "0,0,0")});
+    HKEY explorer = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kExplorerPolicies, 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &explorer, nullptr),
+              ERROR_SUCCESS);
+    const DWORD on = 1;
+    RegSetValueExA(explorer, "NoRun", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
+    RegCloseKey(explorer);
+  }
+  void ExpectRestrictionsInPlace() {
+    EXPECT_TRUE(machine_.SystemFileExists("USER.TBL"));
+    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kExplorerPolicies, "NoRun"), 1u);
+  }
+  void ExpectRestrictionsTakenBack() {
+    EXPECT_FALSE(machine_.SystemFileExists("USER.TBL"));
+    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kExplorerPolicies, "NoRun"), 0u);
   }
 
   // Writes the Winlogon shell value, or removes it (nullopt).
@@ -233,17 +243,18 @@ TEST_F(InstallerE2eTest, InstallReinstallAndUninstallWithThePassword) {
   EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kNoxKey, "PreviousShell"), kOriginalShell);
   EXPECT_EQ(CheckStoredPassword("chalk-42"), -1);
 
+  PlantRestrictions();
   for (const char* refused : {"/S /PASSWORD=wrong", "/S", "/S /UNKNOWN"}) {
     SCOPED_TRACE(refused);
     EXPECT_EQ(Uninstall(kDefaultFolder, refused), 2u);
     ExpectInstalled(kDefaultFolder, shell);
+    ExpectRestrictionsInPlace();
   }
-  EXPECT_TRUE(ClearwayRuns().empty());
 
   const std::string notes = std::string(kDefaultFolder) + "\\notes.txt";
   WriteTextFile(notes, "mine");
   ASSERT_EQ(Uninstall(kDefaultFolder, "/S /PASSWORD=chalk-42"), 0u);
-  EXPECT_EQ(ClearwayRuns(), std::vector<std::string>{"chalk-42"});
+  ExpectRestrictionsTakenBack();
   EXPECT_EQ(ShellValue(), kOriginalShell);
   ExpectRemoved(kDefaultFolder);
   EXPECT_TRUE(Exists(notes));
@@ -269,13 +280,13 @@ TEST_F(InstallerE2eTest, FolderAndShellSwitches) {
     EXPECT_FALSE(Exists(std::string(kDefaultFolder) + "\\explorer.exe"));
     // An administrator's later shell choice survives the removal.
     if (c.shell == nullptr) WriteRegText(HKEY_LOCAL_MACHINE, kWinlogonKey, "Shell", "later.exe");
-    // No password stored: Clearway gets a harmless non-empty text.
+    // No password stored: Clearway runs all the same.
+    PlantRestrictions();
     ASSERT_EQ(Uninstall(c.folder, "/S"), 0u);
-    EXPECT_EQ(ClearwayRuns(), std::vector<std::string>{"none"});
+    ExpectRestrictionsTakenBack();
     EXPECT_EQ(ShellValue(), c.shell != nullptr ? kOriginalShell : "later.exe");
     ExpectRemoved(c.folder);
     RemoveInstallations();
-    DeleteFileA(kStartsLog);
     WriteRegText(HKEY_LOCAL_MACHINE, kWinlogonKey, "Shell", kOriginalShell);
   }
 }
@@ -314,12 +325,13 @@ TEST_F(InstallerE2eTest, OneSetupAtATime) {
   // What a running installer or uninstaller holds.
   HANDLE running = CreateMutexA(nullptr, FALSE, "Global\\Quillon.Nox.Setup");
   ASSERT_NE(running, nullptr);
+  PlantRestrictions();
   EXPECT_EQ(Install("/S /D=C:\\nox-e2e\\Lab PCs\\Nox"), 1u);
   EXPECT_EQ(Uninstall(kPlainFolder, "/S"), 1u);
   CloseHandle(running);
   EXPECT_FALSE(Exists(kBlankFolder));
   ExpectInstalled(kPlainFolder, kOriginalShell);
-  EXPECT_TRUE(ClearwayRuns().empty());
+  ExpectRestrictionsInPlace();
 }
 
 // The uninstaller carries what it needs, so a folder emptied by hand can
@@ -331,8 +343,9 @@ TEST_F(InstallerE2eTest, UninstallAfterTheFilesWereDeletedByHand) {
   for (const char* file : {"explorer.exe", "Clearway.exe", "Tessel.dll", "CLASPS.dll"}) {
     ASSERT_TRUE(DeleteFileA((std::string(kPlainFolder) + "\\" + file).c_str())) << file;
   }
+  PlantRestrictions();
   ASSERT_EQ(Uninstall(kPlainFolder, "/S /PASSWORD=chalk"), 0u);
-  EXPECT_EQ(ClearwayRuns(), std::vector<std::string>{"chalk"});
+  ExpectRestrictionsTakenBack();
   EXPECT_EQ(ShellValue(), "explorer.exe");
   ExpectRemoved(kPlainFolder);
 }
@@ -359,13 +372,12 @@ TEST_F(InstallerE2eTest, InstalledProgramsLogAUserInAndTheUninstallerTakesItBack
   EXPECT_EQ(machine_.ExitCode(), 0u);
   std::vector<StartRecord> starts = machine_.WaitForStarts(2);
   ASSERT_EQ(starts.size(), 2u);
-  EXPECT_EQ(ReadDword(HKEY_CURRENT_USER,
-                      "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer", "NoRun"),
-            1u);
+  ExpectRestrictionsInPlace();
   EXPECT_TRUE(machine_.SystemFileExists("123456789.123"));
 
   ASSERT_EQ(Uninstall(kProgramDir, "/S /PASSWORD=chalk"), 0u);
-  EXPECT_EQ(ClearwayRuns(), std::vector<std::string>{"chalk"});
+  ExpectRestrictionsTakenBack();
+  EXPECT_TRUE(machine_.SystemFileExists("Timedate.cpl"));
   EXPECT_EQ(ShellValue(), kOriginalShell);
   ExpectRemoved(kProgramDir);
 }

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The demo machine: a Wine prefix with Nox installed and demo tables, one
-# login by explorer.exe, and what that login changed, in readable form.
+# login by explorer.exe, what that login changed, and the uninstaller
+# Clearway.exe undoing it, in readable form.
 #
 #   tests/e2e/demo/run_demo.sh BUILD_DIR
 #
-# BUILD_DIR is a mingw64 build holding explorer.exe, CLASPS.dll, Tessel.dll,
+# BUILD_DIR is a mingw64 build holding explorer.exe, Clearway.exe, snaretry.exe, CLASPS.dll, Tessel.dll,
 # noxadmin.exe, e2e_start_recorder.exe and demo_snapshot.exe in bin/. Runs
 # headless: windows go to Wine's null graphics driver. The prefix has no
 # drive Z:, and every program runs with its current directory in drive_c.
@@ -43,7 +44,7 @@ NOX_BUILD_DIR=$work/unused "$repo/tests/wine/prefix" "$prefix" >/dev/null
 drive_c=$prefix/drive_c
 system=$drive_c/windows/system32
 mkdir -p "$drive_c/Nox"
-for file in explorer.exe CLASPS.dll Tessel.dll noxadmin.exe demo_snapshot.exe; do
+for file in explorer.exe Clearway.exe snaretry.exe CLASPS.dll Tessel.dll noxadmin.exe demo_snapshot.exe; do
   cp "$bin/$file" "$drive_c/Nox/"
 done
 # Stand-ins for the real Windows shell and the companion program: they note
@@ -130,5 +131,53 @@ done < <(tr -d '\r' <"$drive_c/nox-e2e/starts.log" 2>/dev/null | sort -t'|' -k1,
 
 Title "The pupil's record after the login (the day's minutes)"
 Admin user show pupil | grep -i -E 'minute|last' | sed 's/^/  /'
+
+Title "The administrator stores the uninstaller's password (noxadmin, through Tessel.dll)"
+Admin password set demo-admin | sed 's/^/  /'
+ls "$system" | grep -i -E '^([0-9]+\.(tbl|kwt|tbb|kwb|pmk|pmb)|user\.(tbl|tbb|cur)|pwd\.tbl|noxsettings\.tbl)$' |
+  sort >"$work/tables.before"
+Win 'C:\Nox\demo_snapshot.exe' 'C:\MSDOS.SYS' 2>/dev/null | tr -d '\r' | sort >"$work/login"
+
+Title "The uninstaller: C:\\Nox\\Clearway.exe demo-admin"
+status=0
+(cd "$drive_c" && WINEPREFIX=$prefix WINEDEBUG=-all timeout 120 \
+  "$kWine" 'C:\Nox\Clearway.exe' demo-admin) </dev/null >/dev/null 2>&1 || status=$?
+echo "Clearway.exe ended with exit code $status; no message box (the password was right)"
+
+Title "What Clearway changed back in the registry"
+Win 'C:\Nox\demo_snapshot.exe' 'C:\MSDOS.SYS' 2>/dev/null | tr -d '\r' | sort >"$work/uninstalled"
+awk -F'|' '
+  FNR == NR { if ($1 == "REG") before[$2 "|" $3] = $5; next }
+  $1 == "REG" {
+    id = $2 "|" $3
+    was = (id in before) ? before[id] : "(not set)"
+    if (was != $5) printf "%s\t    %-28s %s  ->  %s\n", $2, $3, was, $5
+    seen[id] = 1
+  }
+  END {
+    for (id in before) if (!(id in seen)) {
+      split(id, part, "|")
+      printf "%s\t    %-28s %s  ->  (deleted)\n", part[1], part[2], before[id]
+    }
+  }' "$work/login" "$work/uninstalled" | LC_ALL=C sort -t "$(printf '\t')" -k1,1 -s |
+  awk -F'\t' '$1 != key { key = $1; print "  " key } { print $2 }'
+
+Title "Table files Clearway removed from the system directory"
+ls "$system" | grep -i -E '^([0-9]+\.(tbl|kwt|tbb|kwb|pmk|pmb)|user\.(tbl|tbb|cur)|pwd\.tbl|noxsettings\.tbl)$' |
+  sort >"$work/tables.after"
+comm -23 "$work/tables.before" "$work/tables.after" | sed 's/^/  /'
+remaining=$(comm -13 /dev/null "$work/tables.after" | tr '\n' ' ')
+echo "  (still there: ${remaining:-none})"
+if [[ -f $system/Timedate.cpl && ! -f $system/123456789.123 ]]; then
+  echo "  (123456789.123 is Timedate.cpl again: the Date/Time panel is back)"
+fi
+
+Title "The uninstaller's error trap at work: snaretry.exe /depth 2 53"
+printf '[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\nCapture To Disk=1\r\nLog File=snare.log\r\n[include]\r\nResources=0\r\nMemory=0\r\nUser=0\r\n' \
+  >"$drive_c/Nox/SNCLIENT.INI"
+Win 'C:\Nox\snaretry.exe' /depth 2 53 >/dev/null 2>&1 || true
+echo "  SNCLIENT.INI: Silent Run=1, Write To Disk=1, Capture To Disk=1, Log File=snare.log"
+echo "  C:\Nox\snare.log (traced calls, the trapped error and its error log):"
+tr -d '\r' <"$drive_c/Nox/snare.log" | sed '/^$/d; s/^/    /'
 echo
 echo "nox demo: done"

@@ -1,4 +1,4 @@
-// The login program's own command line.
+// A program's own command line: the login program and the uninstaller.
 #pragma once
 
 #include <string>

@@ -1,4 +1,4 @@
-#include "explorer/command_line.h"
+#include "common/command_line.h"
 
 namespace nox {
 
