@@ -93,8 +93,8 @@ DWORD Fail(const std::wstring& arguments, const std::wstring& message) {
 bool CopyToTemporaryFolder(const std::wstring& core, std::wstring* copy) {
   wchar_t folder[MAX_PATH + 1] = {};
   if (GetTempPathW(MAX_PATH + 1, folder) == 0) return false;
-  *copy = std::wstring(folder) + L"Nox-Uninstall-" + std::to_wstring(GetCurrentProcessId()) +
-          L".exe";
+  *copy =
+      std::wstring(folder) + L"Nox-Uninstall-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
   return CopyFileW(core.c_str(), copy->c_str(), FALSE) != FALSE;
 }
 
@@ -137,6 +137,4 @@ DWORD RunUninstaller() {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  return static_cast<int>(RunUninstaller());
-}
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return static_cast<int>(RunUninstaller()); }

@@ -16,7 +16,8 @@
 namespace nox::e2e {
 namespace {
 
-constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Nox";
+constexpr const char* kUninstallKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Nox";
 constexpr const char* kNoxKey = "Software\\Quillon\\Nox";
 constexpr const char* kWinlogonKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 constexpr const char* kExplorerPolicies =
@@ -29,9 +30,8 @@ constexpr const char* kOriginalShell = "original-shell.exe";
 constexpr DWORD kRunTimeoutMs = 120000;
 constexpr DWORD kTimedOut = 0xDEAD;
 
-const char* const kInstalledFiles[] = {"explorer.exe", "Clearway.exe", "Tessel.dll",
-                                       "CLASPS.dll",   "noxadmin.exe", "README.txt",
-                                       "Uninstall.exe"};
+const char* const kInstalledFiles[] = {"explorer.exe", "Clearway.exe", "Tessel.dll",   "CLASPS.dll",
+                                       "noxadmin.exe", "README.txt",   "Uninstall.exe"};
 // Files a test leaves in an install folder besides the installed ones.
 const char* const kOtherFiles[] = {"UninstallCore.exe", "notes.txt"};
 const char* const kFolders[] = {kDefaultFolder, kBlankFolder, kPlainFolder};
@@ -97,8 +97,8 @@ int CheckStoredPassword(const std::string& candidate) {
 
 void StorePassword(std::string password) {
   password.resize(256, '\0');
-  ASSERT_EQ(tessel::testing::ExportAs<tessel::testing::StringExport>("SetPassword")(password.data()),
-            -1);
+  ASSERT_EQ(
+      tessel::testing::ExportAs<tessel::testing::StringExport>("SetPassword")(password.data()), -1);
 }
 
 // A password whose cipher block has a zero byte, which the store cannot
@@ -124,7 +124,8 @@ std::string ShellValue() {
 // what a removal schedules for the next start.
 void RemoveInstallations() {
   for (const char* folder : kFolders) {
-    for (const char* file : kInstalledFiles) DeleteFileA((std::string(folder) + "\\" + file).c_str());
+    for (const char* file : kInstalledFiles)
+      DeleteFileA((std::string(folder) + "\\" + file).c_str());
     for (const char* file : kOtherFiles) DeleteFileA((std::string(folder) + "\\" + file).c_str());
     RemoveDirectoryA(folder);
   }
@@ -268,7 +269,8 @@ struct FolderCase {
 
 TEST_F(InstallerE2eTest, FolderAndShellSwitches) {
   const FolderCase cases[] = {
-      {"/S /D=C:\\nox-e2e\\Lab PCs\\Nox", kBlankFolder, "\"C:\\nox-e2e\\Lab PCs\\Nox\\explorer.exe\""},
+      {"/S /D=C:\\nox-e2e\\Lab PCs\\Nox", kBlankFolder,
+       "\"C:\\nox-e2e\\Lab PCs\\Nox\\explorer.exe\""},
       {"/S /D=C:\\nox-e2e\\Plain", kPlainFolder, "C:\\nox-e2e\\Plain\\explorer.exe"},
       {"/S /SHELL=1 /D=C:\\nox-e2e\\Plain", kPlainFolder, "C:\\nox-e2e\\Plain\\explorer.exe"},
       {"/S /SHELL=0 /D=C:\\nox-e2e\\Lab PCs\\Nox", kBlankFolder, nullptr},
