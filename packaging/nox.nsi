@@ -303,8 +303,8 @@ Function .onInit
   Call UnpackTessel
 FunctionEnd
 
-; Two password fields; left empty the password stored before stays (only
-; when there is one).
+; Two password fields, filled with /PASSWORD= when it was given; left empty
+; the password stored before stays (only when there is one).
 Function PasswordPageShow
   nsDialogs::Create 1018
   Pop $0
@@ -312,11 +312,11 @@ Function PasswordPageShow
   Pop $0
   ${NSD_CreateLabel} 0 32u 30% 12u "Password:"
   Pop $0
-  ${NSD_CreatePassword} 32% 30u 60% 12u ""
+  ${NSD_CreatePassword} 32% 30u 60% 12u $password
   Pop $page_first
   ${NSD_CreateLabel} 0 50u 30% 12u "Repeat it:"
   Pop $0
-  ${NSD_CreatePassword} 32% 48u 60% 12u ""
+  ${NSD_CreatePassword} 32% 48u 60% 12u $password
   Pop $page_second
   nsDialogs::Show
 FunctionEnd
