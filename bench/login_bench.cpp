@@ -67,14 +67,17 @@ std::optional<double> Time(const std::function<bool()>& run) {
 }
 
 // Runs the programs in turn, one warm-up round and then kRuns timed rounds,
-// so that a slow spell of the machine weighs on all of them alike. Each
-// program's times in milliseconds, by round; empty when one failed.
-std::vector<std::vector<double>> Interleaved(const std::vector<std::function<bool()>>& runs) {
+// so that a slow spell of the machine weighs on all of them alike; `settle`
+// runs untimed after each. Each program's times in milliseconds, by round;
+// empty when one failed.
+std::vector<std::vector<double>> Interleaved(const std::vector<std::function<bool()>>& runs,
+                                             const std::function<void()>& settle) {
   std::vector<std::vector<double>> times(runs.size());
   for (int round = 0; round <= kRuns; ++round) {
     for (size_t i = 0; i < runs.size(); ++i) {
       const std::optional<double> ms = Time(runs[i]);
       if (!ms) return {};
+      settle();
       if (round > 0) times[i].push_back(*ms);
     }
   }
@@ -126,14 +129,29 @@ int main() {
   RunToEnd("", "cmd.exe /c \"" + bin + "\\noxadmin.exe\" plan PUPIL --windows nt --ie 5.50 " +
                    "--format reg > " + reg_file);
 
-  const std::vector<std::vector<double>> rounds = Interleaved({
-      [&] { return RunToEnd(bin + "\\empty_program.exe", "empty_program.exe"); },
-      [&] { return RunToEnd(floor_program, "two_start_floor.exe"); },
-      [&] { return Login(&machine); },
-      [&] { return RunToEnd("", "C:\\windows\\regedit.exe /s " + reg_file); },
-  });
+  // The shell and pelorus.exe stubs run on after the program that started
+  // them has ended: the next program is started only once they have
+  // recorded their start and ended, so that it does not share the machine
+  // with them.
+  size_t stub_starts = 0;
+  auto settle = [&] { machine.WaitForStarts(stub_starts); };
+  auto starting_stubs = [&](std::function<bool()> run) {
+    return [&stub_starts, run] {
+      stub_starts += 2;
+      return run();
+    };
+  };
+  const std::vector<std::vector<double>> rounds = Interleaved(
+      {
+          [&] { return RunToEnd(bin + "\\empty_program.exe", "empty_program.exe"); },
+          starting_stubs([&] { return RunToEnd(floor_program, "two_start_floor.exe"); }),
+          starting_stubs([&] { return Login(&machine); }),
+          [&] { return RunToEnd("", "C:\\windows\\regedit.exe /s " + reg_file); },
+      },
+      settle);
   machine.WriteUserTable(Table(10000));
-  const std::vector<std::vector<double>> many = Interleaved({[&] { return Login(&machine); }});
+  const std::vector<std::vector<double>> many =
+      Interleaved({starting_stubs([&] { return Login(&machine); })}, settle);
   machine.TearDown();
   if (rounds.empty() || many.empty()) {
     std::printf("a program of the benchmark failed to run\n");
