@@ -30,8 +30,9 @@ constexpr const char* kOriginalShell = "original-shell.exe";
 constexpr DWORD kRunTimeoutMs = 120000;
 constexpr DWORD kTimedOut = 0xDEAD;
 
-const char* const kInstalledFiles[] = {"explorer.exe", "Clearway.exe", "Tessel.dll",   "CLASPS.dll",
-                                       "noxadmin.exe", "README.txt",   "Uninstall.exe"};
+const char* const kInstalledFiles[] = {"explorer.exe", "Clearway.exe", "Tessel.dll",
+                                       "CLASPS.dll",   "noxadmin.exe", "pelorus.exe",
+                                       "README.txt",   "Uninstall.exe"};
 // Files a test leaves in an install folder besides the installed ones.
 const char* const kOtherFiles[] = {"UninstallCore.exe", "notes.txt"};
 const char* const kFolders[] = {kDefaultFolder, kBlankFolder, kPlainFolder};
