@@ -373,8 +373,12 @@ TEST_F(InstallerE2eTest, InstalledProgramsLogAUserInAndTheUninstallerTakesItBack
   ASSERT_TRUE(machine_.StartExplorer());
   ASSERT_TRUE(machine_.WaitForExit()) << "explorer.exe did not end: " << machine_.Diagnose();
   EXPECT_EQ(machine_.ExitCode(), 0u);
-  std::vector<StartRecord> starts = machine_.WaitForStarts(2);
-  ASSERT_EQ(starts.size(), 2u);
+  // The shell's stub records its start; the pelorus.exe the installer put
+  // over the machine's stub is the real one, which ends at once for a user
+  // without a daily budget and records nothing.
+  std::vector<StartRecord> starts = machine_.WaitForStarts(1);
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(starts[0].program, "explorer.exe");
   ExpectRestrictionsInPlace();
   EXPECT_TRUE(machine_.SystemFileExists("123456789.123"));
 
