@@ -92,7 +92,13 @@ for pc in a b; do
     sed -n 's/^minutes .*used \([-0-9]*\),.*/\1/p')
   Check "$name: minutes in its own USER.TBL" 2 "$used"
   Check "$name: expired message" 1 "$(grep -c 'Your allocated session minutes have expired' "$work/$pc.log")"
-  logoff=$(tr -d '\r' <"$work/$pc/drive_c/nox-e2e/starts.log" 2>/dev/null | grep -c '^wineboot.exe|.*--kill' || true)
+  # Windows runs the session end on its own: give the stand-in a moment to note it.
+  for _ in $(seq 50); do
+    logoff=$(tr -d '\r' <"$work/$pc/drive_c/nox-e2e/starts.log" 2>/dev/null |
+      grep -c '^wineboot.exe|.*--kill' || true)
+    ((logoff > 0)) && break
+    sleep 0.1
+  done
   Check "$name: forced log-off asked" 1 "$logoff"
   Check "$name: its usage file" yes "$([[ -f $work/lab/usage/$name.tbl ]] && echo yes || echo no)"
 done

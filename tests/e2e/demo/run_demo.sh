@@ -143,7 +143,12 @@ Win reg add 'HKCU\Software\Wine\DllOverrides' /v wineboot.exe /d native /f >/dev
 echo "The login wrote \"User\" = $(Win reg query 'HKLM\Software\Quillon\Netsieve\CurrentVersion' /v User 2>/dev/null |
   tr -d '\r' | awk '$1 == "User" { print $3 }') (the pupil's record); pelorus.exe counts into it:"
 WinText 'C:\Nox\demo_pelorus_watch.exe' 'C:\Nox' 5 2 || true
-logoff=$(tr -d '\r' <"$drive_c/nox-e2e/starts.log" | awk -F'|' '$1 == "wineboot.exe" { print $3 }' | tail -1)
+# Windows runs the session end on its own: give the stand-in a moment to note it.
+for _ in $(seq 50); do
+  logoff=$(tr -d '\r' <"$drive_c/nox-e2e/starts.log" | awk -F'|' '$1 == "wineboot.exe" { print $3 }' | tail -1)
+  [[ -n $logoff ]] && break
+  sleep 0.1
+done
 echo "  Windows was asked to log off: ${logoff:-(nothing recorded)}"
 Admin user show pupil | grep -i -E '^minutes' | sed 's/^/  /'
 
