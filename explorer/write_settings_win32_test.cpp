@@ -374,7 +374,10 @@ void WriteSettingsWin32Test::RunAndCheck(const char* login, bool windows98) {
   DWORD login_pid = 0;
   const DWORD exit_code = RunLoginProgram(login, &login_pid);
   std::string mark;
-  for (int tries = 0; tries < 100 && platform::ReadWholeFile(kPelorusMark, &mark) != 0; ++tries) {
+  // The stand-in creates its mark before it writes the two lines: wait for both.
+  for (int tries = 0; tries < 100 && (platform::ReadWholeFile(kPelorusMark, &mark) != 0 ||
+                                      std::count(mark.begin(), mark.end(), '\n') < 2);
+       ++tries) {
     Sleep(100);
   }
   const std::vector<std::string> started = EndShellStartedBy(login_pid);
