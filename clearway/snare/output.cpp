@@ -93,6 +93,16 @@ std::string CallTreeText(const std::string& entry) {
   return text.substr(std::min(text.find_first_not_of(' '), text.size()));
 }
 
+// " n : Call", the start of call-tree line n. Built up in steps: GCC 12
+// warns falsely (bug 105329) on a literal added to a temporary string.
+std::string CallTreeLabel(int number, const char* kind) {
+  std::string label = " ";
+  label += std::to_string(number);
+  label += " : ";
+  label += kind;
+  return label;
+}
+
 std::string UpToChain(const std::string& text) { return text.substr(0, text.find(" << ")); }
 
 std::string ErrorInformation(const SnareState& snare) {
@@ -136,7 +146,7 @@ std::string ForwardedTraps(const SnareState& snare, const std::string& indent, i
     const ErrorLevel& forwarded = snare.context[level];
     std::string text = RuntimeErrorText(forwarded);
     if (std::atoi(forwarded.line.c_str()) > 0) text += " on line " + forwarded.line;
-    lines += DetailText(" " + std::to_string(++*line_number) + " : Trap" + indent + text);
+    lines += DetailText(CallTreeLabel(++*line_number, "Trap") + indent + text);
   }
   return lines;
 }
@@ -147,12 +157,12 @@ std::string CallTree(const SnareState& snare) {
   int line_number = 0;
   std::string indent = "\t";
   for (size_t k = 1; k < snare.snapshot.size(); ++k) {
-    indent = "\t" + std::string(k - 1, '\t');
-    block += DetailText(" " + std::to_string(++line_number) + " : Call" + indent +
+    indent.assign(k, '\t');
+    block += DetailText(CallTreeLabel(++line_number, "Call") + indent +
                         CallTreeText(snare.snapshot[k]));
     if (k == erring) block += ForwardedTraps(snare, indent, &line_number);
   }
-  block += DetailText(" " + std::to_string(++line_number) + " : Error" + indent +
+  block += DetailText(CallTreeLabel(++line_number, "Error") + indent +
                       RuntimeErrorText(snare.context[0]));
   return block;
 }
@@ -165,9 +175,12 @@ int64_t ElapsedMilliseconds() {
 
 std::string pfTimeStamp(int64_t milliseconds) {
   // Formatted without the locale, so the separator is "." whatever it says.
-  const char* sign = milliseconds < 0 ? "-" : "";
   const int64_t magnitude = milliseconds < 0 ? -milliseconds : milliseconds;
-  return sign + Digits(magnitude / 1000, 5) + "." + Digits(magnitude % 1000, 3);
+  std::string stamp = milliseconds < 0 ? "-" : "";
+  stamp += Digits(magnitude / 1000, 5);
+  stamp += '.';
+  stamp += Digits(magnitude % 1000, 3);
+  return stamp;
 }
 
 std::string pfTrace(int64_t correction, TraceDirection direction, std::string_view entry) {
