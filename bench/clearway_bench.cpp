@@ -39,8 +39,8 @@ double MedianMs(const std::function<bool()>& run, const std::function<bool()>& p
 }
 
 std::string ReadFileText(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "";
   std::string data(GetFileSize(file, nullptr), '\0');
   DWORD read = 0;
@@ -85,8 +85,10 @@ int main() {
   // The same run with every traced call written to disk, one file append a line.
   const std::string settings = std::string(nox::e2e::kProgramDir) + "\\SNCLIENT.INI";
   const std::string trace = std::string(nox::e2e::kRoot) + "\\trace.log";
-  WriteFileText(settings, "[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\n"
-                          "Capture To Disk=1\r\nLog File=" + trace + "\r\n");
+  WriteFileText(settings,
+                "[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\n"
+                "Capture To Disk=1\r\nLog File=" +
+                    trace + "\r\n");
   const double traced_ms = MedianMs(
       [&] { return machine.StartProgram("Clearway.exe", "secret /u") && machine.WaitForExit(); },
       [&] { return DeleteFileA(trace.c_str()), login(); });

@@ -53,9 +53,11 @@ void AppendToFile(const std::string& path, const std::string& text) {
 
 // The log file's path; relative paths are taken from the current directory.
 std::string LogFilePath(const std::string& log_file) {
-  const bool absolute = log_file.size() >= 2 && (log_file[1] == ':' || log_file.substr(0, 2) == "\\\\");
+  const bool absolute =
+      log_file.size() >= 2 && (log_file[1] == ':' || log_file.substr(0, 2) == "\\\\");
   if (absolute) return log_file;
-  if (!log_file.empty() && log_file[0] == '\\') return platform::CurrentDirectory().substr(0, 2) + log_file;
+  if (!log_file.empty() && log_file[0] == '\\')
+    return platform::CurrentDirectory().substr(0, 2) + log_file;
   return platform::CurrentDirectory() + "\\" + log_file;
 }
 
@@ -158,8 +160,8 @@ std::string CallTree(const SnareState& snare) {
   std::string indent = "\t";
   for (size_t k = 1; k < snare.snapshot.size(); ++k) {
     indent.assign(k, '\t');
-    block += DetailText(CallTreeLabel(++line_number, "Call") + indent +
-                        CallTreeText(snare.snapshot[k]));
+    block +=
+        DetailText(CallTreeLabel(++line_number, "Call") + indent + CallTreeText(snare.snapshot[k]));
     if (k == erring) block += ForwardedTraps(snare, indent, &line_number);
   }
   block += DetailText(CallTreeLabel(++line_number, "Error") + indent +

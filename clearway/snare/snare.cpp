@@ -121,7 +121,8 @@ void Pop(const std::string& module, const std::string& procedure, const std::str
   }
   if (Tracing()) {
     ++snare.trace_counter;
-    pfOut(pfTrace(snare.exit_correction, TraceDirection::kExit, stored.substr(stored.find(" : ") + 3)));
+    pfOut(pfTrace(snare.exit_correction, TraceDirection::kExit,
+                  stored.substr(stored.find(" : ") + 3)));
   }
   snare.call_stack[snare.level].clear();
   snare.code_pointers[snare.level] = 0;
@@ -250,8 +251,7 @@ void pfErr(int32_t number, const std::string& routine) {
   const std::string text = routine + " " + pfMsg(23) + " " + std::to_string(number) + ", '" +
                            StandardErrorText(number) + "', inside SNARE\r\n";
   if (platform::MessageBox(text, "Snare" + pfMsg(24), platform::kMbIconStop) == 0) {
-    platform::MessageBox(pfMsg(25) + std::to_string(number) + pfMsg(26) + "0", "",
-                         platform::kMbOk);
+    platform::MessageBox(pfMsg(25) + std::to_string(number) + pfMsg(26) + "0", "", platform::kMbOk);
   }
 }
 
@@ -285,8 +285,7 @@ std::vector<ForwardedLevel> ParseForwardedSource(std::string_view source) {
   return levels;
 }
 
-void snPUSH(const std::string& module, const std::string& procedure,
-            const std::string& arguments) {
+void snPUSH(const std::string& module, const std::string& procedure, const std::string& arguments) {
   try {
     Push(module, procedure, arguments);
   } catch (const std::exception&) {
@@ -294,8 +293,7 @@ void snPUSH(const std::string& module, const std::string& procedure,
   }
 }
 
-void snPOP(const std::string& module, const std::string& procedure,
-           const std::string& arguments) {
+void snPOP(const std::string& module, const std::string& procedure, const std::string& arguments) {
   try {
     Pop(module, procedure, arguments);
   } catch (const std::exception&) {

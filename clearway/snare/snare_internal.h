@@ -73,7 +73,7 @@ struct SnareState {
   int16_t dialog_result = 0;
 
   SnareSettings settings;
-  std::string program_folder;  // without a trailing "\"
+  std::string program_folder;   // without a trailing "\"
   std::string executable_name;  // without its extension
   std::string trace_prefix;     // "[" + executable name + "] "
   std::string project_name;
