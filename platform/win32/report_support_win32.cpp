@@ -2,6 +2,8 @@
 // printing and help calls, over kernel32, user32, gdi32, version.dll,
 // winmm and winspool. A separate object file: only programs with the error
 // dialog import these.
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
@@ -9,6 +11,7 @@
 
 #include <mmsystem.h>
 #include <winspool.h>
+#include <winver.h>
 
 namespace platform {
 
