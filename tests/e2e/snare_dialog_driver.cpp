@@ -30,16 +30,21 @@ std::vector<DialogControl> DialogControls(HWND dialog) {
 }
 
 std::vector<std::string> ListItems(const DialogControl& control) {
+  // Asked in UTF-16: Wine hands the ANSI form of these two messages across
+  // processes unconverted.
   const bool combo = SameClass(control.window_class, "ComboBox");
-  const LRESULT count = SendMessageA(control.window, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
+  const LRESULT count = SendMessageW(control.window, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
   std::vector<std::string> items;
   for (LRESULT k = 0; k < count; ++k) {
-    const LRESULT length = SendMessageA(control.window, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, k, 0);
-    std::string item(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
-    SendMessageA(control.window, combo ? CB_GETLBTEXT : LB_GETTEXT, k,
-                 reinterpret_cast<LPARAM>(item.data()));
-    item.resize(item.find('\0'));
-    items.push_back(item);
+    const LRESULT length = SendMessageW(control.window, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, k, 0);
+    std::wstring item(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
+    SendMessageW(control.window, combo ? CB_GETLBTEXT : LB_GETTEXT, k, reinterpret_cast<LPARAM>(item.data()));
+    item.resize(item.find(L'\0'));
+    std::string ansi(item.size() * 2 + 1, '\0');
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, item.c_str(), static_cast<int>(item.size()), ansi.data(),
+                                          static_cast<int>(ansi.size()), nullptr, nullptr);
+    ansi.resize(bytes > 0 ? bytes : 0);
+    items.push_back(ansi);
   }
   return items;
 }

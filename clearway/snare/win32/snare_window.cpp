@@ -32,7 +32,7 @@ struct ControlKind {
 
 ControlKind KindOf(int control) {
   constexpr DWORD kLabel = SS_LEFT | SS_NOTIFY;
-  constexpr DWORD kDropDown = CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
+  constexpr DWORD kDropDown = CBS_DROPDOWNLIST | CBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP;
   switch (control) {
     case kCombo1:
     case kErrText: return {"COMBOBOX", kDropDown, 0};
@@ -42,7 +42,7 @@ ControlKind KindOf(int control) {
     case kErrType:
     case kErrProject: return {"EDIT", ES_AUTOHSCROLL | ES_READONLY | WS_TABSTOP, WS_EX_CLIENTEDGE};
     case kVdCtrlCalls:
-      return {"LISTBOX", LBS_NOTIFY | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
+      return {"LISTBOX", LBS_NOTIFY | LBS_HASSTRINGS | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
     case kVdCtrlArgs:
       return {"EDIT", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL |
                           WS_HSCROLL | WS_TABSTOP,
