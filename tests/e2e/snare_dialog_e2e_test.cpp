@@ -57,6 +57,7 @@ struct SeenDialog {
   std::vector<std::string> views;
   std::vector<std::string> buttons;
   std::string user_text;  // typed into Text1 when not empty
+  bool press_print = false;  // before Continue; there is no printer
   bool centred = false;
 };
 
@@ -78,6 +79,11 @@ void Inspect(HWND dialog, const std::vector<DialogControl>& controls, void* cont
   GetWindowRect(dialog, &rect);
   const int screen_width = GetSystemMetrics(SM_CXSCREEN);
   seen->centred = std::abs((rect.left + rect.right) - screen_width) <= 2;
+  if (seen->press_print) {
+    const DialogControl* print = nox::e2e::FindControl(controls, "Button", "Print");
+    ASSERT_NE(print, nullptr);
+    PostMessageA(print->window, BM_CLICK, 0, 0);
+  }
   if (!seen->user_text.empty()) {
     const DialogControl* text1 = nox::e2e::FindControl(controls, "Edit", "Type in what you where doing here.");
     ASSERT_NE(text1, nullptr);
@@ -182,6 +188,7 @@ TEST_F(SnareDialogE2eTest, ForceSystemInfoOffersEveryView) {
   WriteAll(Path("SNCLIENT.INI"),
            "[preferences]\r\nForce System Info=1\r\n[log file]\r\nWrite To Disk=1\r\nLog File=snare.log\r\n");
   SeenDialog seen;
+  seen.press_print = true;
   int dialogs = 0;
   ASSERT_EQ(RunSnaretry("/source \"2!Far!m2!Sub F!7!53!Near!m1!Sub N!0!70\" 5", &seen, &dialogs), 0);
   ASSERT_EQ(dialogs, 1);
