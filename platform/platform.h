@@ -318,20 +318,20 @@ bool ModuleLoaded(const std::string& name);
 struct MachineFacts {
   uint32_t processor_type = 0;  // dwProcessorType: 386, 486, 586, ...
   uint32_t processor_count = 0;
-  bool mouse_present = false;    // SM_MOUSEPRESENT
-  bool debug_system = false;     // SM_DEBUG
-  int32_t colors = 0;            // GetDeviceCaps(screen, NUMCOLORS)
-  int32_t driver_version = 0;    // GetDeviceCaps(screen, DRIVERVERSION)
-  int32_t screen_width = 0;      // pixels
+  bool mouse_present = false;  // SM_MOUSEPRESENT
+  bool debug_system = false;   // SM_DEBUG
+  int32_t colors = 0;          // GetDeviceCaps(screen, NUMCOLORS)
+  int32_t driver_version = 0;  // GetDeviceCaps(screen, DRIVERVERSION)
+  int32_t screen_width = 0;    // pixels
   int32_t screen_height = 0;
 };
 MachineFacts GetMachineFacts();
 
 struct WaveDevices {
-  uint32_t count = 0;             // waveOutGetNumDevs
-  bool first_known = false;       // waveOutGetDevCapsA(0) succeeded
-  uint32_t driver_version = 0;    // of device 0: major in the high byte
-  std::string product_name;       // of device 0
+  uint32_t count = 0;           // waveOutGetNumDevs
+  bool first_known = false;     // waveOutGetDevCapsA(0) succeeded
+  uint32_t driver_version = 0;  // of device 0: major in the high byte
+  std::string product_name;     // of device 0
 };
 WaveDevices GetWaveDevices();
 

@@ -15,8 +15,7 @@ constexpr const char* kMailedLog = "!error!.log";
 class MailedLogFile {
  public:
   MailedLogFile()
-      : saved_(Snare().settings.log_file),
-        path_(platform::CurrentDirectory() + "\\" + kMailedLog) {
+      : saved_(Snare().settings.log_file), path_(platform::CurrentDirectory() + "\\" + kMailedLog) {
     // A copy left by an interrupted run must not be mailed along.
     platform::DeleteFile(path_);
     Snare().settings.log_file = kMailedLog;

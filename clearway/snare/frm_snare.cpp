@@ -49,20 +49,31 @@ constexpr SnareRect Button(int index) {
 }
 
 constexpr std::array<SnareRect, kSnareControlCount> kRects = {{
-    {kMargin, kMargin, kInner, 600},                   // lblErrCnt
-    {kMargin, 810, kInner, 315},                       // Combo1
-    {kMargin, kPanelTop, kInner, kPanelHeight},        // Text1
-    Row(0, false), Row(0, true),                       // Module
-    Row(1, false), Row(1, true),                       // Procedure
-    Row(2, false), Row(2, true),                       // Line Number
-    Row(3, false), Row(3, true),                       // Error No.
-    Row(4, false), Row(4, true),                       // Description
-    Row(5, false), Row(5, true),                       // Category
-    Row(6, false), Row(6, true),                       // Source
-    {kMargin, kPanelTop, kInner, kPanelHeight},        // vdCtrlCalls
-    {kMargin, kPanelTop, kInner, kPanelHeight},        // vdCtrlArgs
-    Button(0), Button(1), Button(2), Button(3), Button(4),
-    {kMargin, 4980, kInner, 255},                      // status line
+    {kMargin, kMargin, kInner, 600},             // lblErrCnt
+    {kMargin, 810, kInner, 315},                 // Combo1
+    {kMargin, kPanelTop, kInner, kPanelHeight},  // Text1
+    Row(0, false),
+    Row(0, true),  // Module
+    Row(1, false),
+    Row(1, true),  // Procedure
+    Row(2, false),
+    Row(2, true),  // Line Number
+    Row(3, false),
+    Row(3, true),  // Error No.
+    Row(4, false),
+    Row(4, true),  // Description
+    Row(5, false),
+    Row(5, true),  // Category
+    Row(6, false),
+    Row(6, true),                                // Source
+    {kMargin, kPanelTop, kInner, kPanelHeight},  // vdCtrlCalls
+    {kMargin, kPanelTop, kInner, kPanelHeight},  // vdCtrlArgs
+    Button(0),
+    Button(1),
+    Button(2),
+    Button(3),
+    Button(4),
+    {kMargin, 4980, kInner, 255},  // status line
 }};
 
 std::string Lower(std::string text) {
@@ -127,21 +138,41 @@ int SnareControlView(SnareControl control) {
 
 std::string SnareHint(int control) {
   switch (control) {
-    case kTheForm: return "Press 'Continue' to acknowledge this error and continue.";
-    case kVdCtrlContinue: return "Press to acknowledge this error and continue.";
-    case kVdCtrlMore: return "Press to break to design-mode in this procedure.";
-    case kSnPrint: return "Press to print this tabs data to the default printer.";
-    case kVdHelp: return "Press to show detailed help about this error.";
+    case kTheForm:
+      return "Press 'Continue' to acknowledge this error and continue.";
+    case kVdCtrlContinue:
+      return "Press to acknowledge this error and continue.";
+    case kVdCtrlMore:
+      return "Press to break to design-mode in this procedure.";
+    case kSnPrint:
+      return "Press to print this tabs data to the default printer.";
+    case kVdHelp:
+      return "Press to show detailed help about this error.";
     case kCmdWWW:
-      return "Press to search the Microsoft Internet Knowledge Base for any relation to this error.";
-    case kErrModule: case kVdCtrlLabel1: return "The error module";
-    case kErrProcedure: case kVdCtrlLabel2: return "The error procedure";
-    case kErrLine: case kVdCtrlLabel4: return "The line number where the error happened";
-    case kErrNo: case kVdCtrlLabel5: return "The error number";
-    case kVdCtrlLabel6: return "A description of the error";
-    case kErrType: case kVdCtrlLabel7: return "The error category";
-    case kErrProject: case kVdCtrlProjLab: return "The error source";
-    default: return "";
+      return "Press to search the Microsoft Internet Knowledge Base for any relation to this "
+             "error.";
+    case kErrModule:
+    case kVdCtrlLabel1:
+      return "The error module";
+    case kErrProcedure:
+    case kVdCtrlLabel2:
+      return "The error procedure";
+    case kErrLine:
+    case kVdCtrlLabel4:
+      return "The line number where the error happened";
+    case kErrNo:
+    case kVdCtrlLabel5:
+      return "The error number";
+    case kVdCtrlLabel6:
+      return "A description of the error";
+    case kErrType:
+    case kVdCtrlLabel7:
+      return "The error category";
+    case kErrProject:
+    case kVdCtrlProjLab:
+      return "The error source";
+    default:
+      return "";
   }
 }
 
@@ -207,7 +238,8 @@ void frmSNARE::Fill() {
   const int forwarded = snare.forwarded_levels;
   const ErrorLevel& summarised = snare.context[forwarded < 2 ? 0 : forwarded];
   std::string summary = "An unexpected '" + Lower(summarised.description) + "' error occured in ";
-  summary += forwarded < 2 ? snare.executable_name + "." : "a component used by " + snare.executable_name + ".";
+  summary += forwarded < 2 ? snare.executable_name + "."
+                           : "a component used by " + snare.executable_name + ".";
   (*this)[kText1].text = kUserTextPrompt;
   SetLevelFields(0);
   SnareControlState& levels = (*this)[kErrText];
@@ -217,13 +249,15 @@ void frmSNARE::Fill() {
                            snare.context[k].description);
   }
   SelectErrorLevel(0);
-  (*this)[kLblErrCnt].text = summary + kCrLf + std::to_string(levels.items.size()) + " error(s) are logged.";
+  (*this)[kLblErrCnt].text =
+      summary + kCrLf + std::to_string(levels.items.size()) + " error(s) are logged.";
   SnareControlState& calls = (*this)[kVdCtrlCalls];
   calls.items = CallTreeLines(snare);
-  const auto error_line = std::find_if(calls.items.begin(), calls.items.end(), [](const std::string& line) {
-    return line.find("Runtime error") != std::string::npos;
-  });
-  if (error_line != calls.items.end()) calls.list_index = static_cast<int>(error_line - calls.items.begin());
+  const auto error_line = std::find_if(
+      calls.items.begin(), calls.items.end(),
+      [](const std::string& line) { return line.find("Runtime error") != std::string::npos; });
+  if (error_line != calls.items.end())
+    calls.list_index = static_cast<int>(error_line - calls.items.begin());
   SelectErrorLevel(static_cast<int>(levels.items.size()) - 1);
   help_file = snare.context[0].help_file;
   help_context = snare.context[0].help_context;
@@ -316,11 +350,13 @@ void frmSNARE::vdCtrlMore_Click() {
 
 std::vector<std::string> frmSNARE::PrintedLines() const {
   switch (front_panel) {
-    case 0: return SplitLines((*this)[kText1].text);
+    case 0:
+      return SplitLines((*this)[kText1].text);
     case 1: {
       const std::pair<SnareControl, SnareControl> pairs[] = {
-          {kVdCtrlLabel7, kErrType},      {kVdCtrlProjLab, kErrProject}, {kVdCtrlLabel1, kErrModule},
-          {kVdCtrlLabel2, kErrProcedure}, {kVdCtrlLabel4, kErrLine},     {kVdCtrlLabel5, kErrNo},
+          {kVdCtrlLabel7, kErrType},   {kVdCtrlProjLab, kErrProject},
+          {kVdCtrlLabel1, kErrModule}, {kVdCtrlLabel2, kErrProcedure},
+          {kVdCtrlLabel4, kErrLine},   {kVdCtrlLabel5, kErrNo},
           {kVdCtrlLabel6, kErrText}};
       std::vector<std::string> lines;
       for (const auto& [label, value] : pairs) {
@@ -333,7 +369,8 @@ std::vector<std::string> frmSNARE::PrintedLines() const {
       const size_t end = std::min<size_t>(std::max(calls.list_index, 0), calls.items.size());
       return {calls.items.begin(), calls.items.begin() + end};
     }
-    default: return SplitLines((*this)[kVdCtrlArgs].text);
+    default:
+      return SplitLines((*this)[kVdCtrlArgs].text);
   }
 }
 
@@ -375,7 +412,8 @@ std::string frmSNARE::KnowledgeBaseResult(const std::string& list) const {
                          title.find(numbered) != std::string::npos;
     if (matches) found += std::string(kCrLf) + " - " + line;
   }
-  if (found.empty()) return "No matching article was found. Try searching the knowledge base for the error number.";
+  if (found.empty())
+    return "No matching article was found. Try searching the knowledge base for the error number.";
   return "The following knowledge base article(s) may contain information to assist you:" +
          std::string(kCrLf) + found;
 }

@@ -1,11 +1,12 @@
 // The error dialog's form on the fake platform: filled from a trapped error,
 // driven through its handlers.
+#include "clearway/snare/frm_snare.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "clearway/snare/frm_snare.h"
 #include "clearway/snare/snare_internal.h"
 #include "platform/fake/fake_control.h"
 
@@ -47,7 +48,8 @@ TEST_F(FrmSnareTest, SummaryNamesTheErrorInLowerCaseAndCountsTheLevels) {
   const Case cases[] = {
       {"", "An unexpected 'file not found' error occured in Clearway.\r\n1 error(s) are logged."},
       {"1!Remote!rmod!Sub R!7!70",
-       "An unexpected 'remote automation error' error occured in Clearway.\r\n2 error(s) are logged."},
+       "An unexpected 'remote automation error' error occured in Clearway.\r\n2 error(s) are "
+       "logged."},
       {"2!Far!m2!Sub F!7!53!Near!m1!Sub N!0!70",
        "An unexpected 'file not found' error occured in a component used by Clearway.\r\n"
        "3 error(s) are logged."},
@@ -66,8 +68,8 @@ TEST_F(FrmSnareTest, ErrorListCountsDownAndShowsTheLastLevel) {
   frmSNARE form;
   form.Fill();
   EXPECT_EQ(form[kErrText].items,
-            (std::vector<std::string>{"Error 3 - Remote Automation error", "Error 2 - Permission denied",
-                                      "Error 1 - File not found"}));
+            (std::vector<std::string>{"Error 3 - Remote Automation error",
+                                      "Error 2 - Permission denied", "Error 1 - File not found"}));
   EXPECT_EQ(form[kErrText].list_index, 2);
   EXPECT_EQ(form[kErrNo].text, "53 ");
   EXPECT_EQ(form[kErrModule].text, "m2 ");
@@ -89,10 +91,11 @@ TEST_F(FrmSnareTest, LabelsAndAnUnnumberedLine) {
   EXPECT_EQ(form.caption, "Program Error Intercepted");
   EXPECT_EQ(form[kErrLine].text, " line numbers not used - Code Pointer = 0");
   const std::pair<SnareControl, const char*> labels[] = {
-      {kVdCtrlLabel1, "Module "},   {kVdCtrlLabel2, "Procedure "},   {kVdCtrlLabel4, "Line Number "},
-      {kVdCtrlLabel5, "Error No. "}, {kVdCtrlLabel6, "Description "}, {kVdCtrlLabel7, "Category "},
-      {kVdCtrlProjLab, "Source "},  {kVdCtrlContinue, "&Continue"},   {kVdCtrlMore, "&Break to"},
-      {kText1, "Type in what you where doing here."}};
+      {kVdCtrlLabel1, "Module "},      {kVdCtrlLabel2, "Procedure "},
+      {kVdCtrlLabel4, "Line Number "}, {kVdCtrlLabel5, "Error No. "},
+      {kVdCtrlLabel6, "Description "}, {kVdCtrlLabel7, "Category "},
+      {kVdCtrlProjLab, "Source "},     {kVdCtrlContinue, "&Continue"},
+      {kVdCtrlMore, "&Break to"},      {kText1, "Type in what you where doing here."}};
   for (const auto& [control, text] : labels) EXPECT_EQ(form[control].text, text) << control;
   EXPECT_EQ(form[kErrModule].text, "hidea ");
   EXPECT_EQ(form[kErrType].text, "General run-time error");
@@ -119,7 +122,11 @@ TEST_F(FrmSnareTest, ViewsAndButtonsOfANormalRunAndOfTheDevelopmentEnvironment) 
   };
   const Case cases[] = {
       {"C:\\NOX\\Clearway.exe", "", 1, 0, {"&Continue", "Print"}},
-      {"C:\\NOX\\Clearway.exe", "[preferences]\r\nForce System Info=1\r\n", 4, 0, {"&Continue", "Print"}},
+      {"C:\\NOX\\Clearway.exe",
+       "[preferences]\r\nForce System Info=1\r\n",
+       4,
+       0,
+       {"&Continue", "Print"}},
       {"C:\\NOX\\VB32.EXE", "", 4, 1, {"&Continue", "&Break to", "Print", "Help", "Check"}},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
@@ -248,12 +255,12 @@ TEST_F(FrmSnareTest, PrintingTheCurrentView) {
   form.snPrint_Click();
   ASSERT_EQ(fake::PrintJobs().size(), 3u);
   EXPECT_EQ(fake::PrintJobs()[0].lines, (std::vector<std::string>{"line one", "line two"}));
-  EXPECT_EQ(fake::PrintJobs()[1].lines,
-            (std::vector<std::string>{
-                "Category      File System (disk, directory or file) access error",
-                "Source        Clearway (local)", "Module        hidea ",
-                "Procedure     Sub Inner ", "Line Number   12 ", "Error No.     53 ",
-                "Description   Error 1 - File not found"}));
+  EXPECT_EQ(
+      fake::PrintJobs()[1].lines,
+      (std::vector<std::string>{"Category      File System (disk, directory or file) access error",
+                                "Source        Clearway (local)", "Module        hidea ",
+                                "Procedure     Sub Inner ", "Line Number   12 ",
+                                "Error No.     53 ", "Description   Error 1 - File not found"}));
   EXPECT_EQ(fake::PrintJobs()[2].lines,
             (std::vector<std::string>{" 1 : Call\tClearway : Sub main : ()",
                                       " 2 : Call\t\thidea : Sub Inner : (x=1)"}));
@@ -303,7 +310,8 @@ TEST_F(FrmSnareTest, KnowledgeBaseLookup) {
   const Case cases[] = {
       {"Q100 PRB: Overflow in CInt()\r\nQ200 Other\r\nQ201 Overflow\r\n",
        found + "\r\n - Q100 PRB: Overflow in CInt()\r\n - Q201 Overflow"},
-      {"Q300 error6 when converting\r\nQ400 ERROR 6 spaced\r\n", found + "\r\n - Q300 error6 when converting"},
+      {"Q300 error6 when converting\r\nQ400 ERROR 6 spaced\r\n",
+       found + "\r\n - Q300 error6 when converting"},
       {"overflow\r\nOverflow-Q9 x\r\n", found + "\r\n - overflow"},  // no blank: the whole line
       {"Q500 nothing here\r\n", none},
       {"", none},
@@ -334,7 +342,8 @@ TEST_F(FrmSnareTest, LongTextsAndElevenLevelsFillTheForm) {
   form.Fill();
   EXPECT_EQ(form[kErrText].items.size(), 11u);
   EXPECT_EQ(form[kErrText].items.front(), "Error 11 - Remote Automation error");
-  EXPECT_EQ(form[kLblErrCnt].text.substr(form[kLblErrCnt].text.size() - 23), "11 error(s) are logged.");
+  EXPECT_EQ(form[kLblErrCnt].text.substr(form[kLblErrCnt].text.size() - 23),
+            "11 error(s) are logged.");
 }
 
 }  // namespace

@@ -44,9 +44,10 @@ void SendErrorReportMail(const ErrorReportMail& mail) {
   std::vector<char> path = Writable(mail.attachment_path);
   std::vector<char> file_name = Writable(mail.attachment_name);
   MapiRecipDesc recipient = {0, kMapiTo, name.data(), nullptr, 0, nullptr};
-  MapiFileDesc attachment = {0, 0, mail.attachment_position, path.data(), file_name.data(), nullptr};
-  MapiMessage message = {0,       subject.data(), note.data(), type.data(), nullptr, nullptr, 0,
-                         nullptr, 1,              &recipient,  1,           &attachment};
+  MapiFileDesc attachment = {0,      0, mail.attachment_position, path.data(), file_name.data(),
+                             nullptr};
+  MapiMessage message = {0, subject.data(), note.data(), type.data(), nullptr, nullptr,
+                         0, nullptr,        1,           &recipient,  1,       &attachment};
   send(0, 0, &message, kMapiLogonUi, 0);
 }
 

@@ -1,11 +1,12 @@
 // The mailed error report through a recording MAPISendMail on the fake.
+#include "clearway/snare/snare_mail.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 
 #include "clearway/snare/snare_internal.h"
-#include "clearway/snare/snare_mail.h"
 #include "platform/fake/fake_control.h"
 
 namespace nox {
@@ -30,12 +31,23 @@ std::vector<SentMail>* g_sent = nullptr;
 
 uint32_t NOX_STDCALL RecordingSend(uintptr_t session, uintptr_t ui_param, MapiMessage* message,
                                    uint32_t flags, uint32_t reserved) {
-  SentMail mail{session, ui_param, flags, reserved, message->lpszSubject, message->lpszNoteText,
-                message->lpszMessageType, message->nRecipCount, message->nFileCount,
-                message->lpRecips->ulRecipClass, message->lpFiles->nPosition,
-                message->lpFiles->flFlags, message->lpRecips->lpszName,
-                message->lpRecips->lpszAddress == nullptr, message->lpFiles->lpszPathName,
-                message->lpFiles->lpszFileName, fake::FileBytes(message->lpFiles->lpszPathName)};
+  SentMail mail{session,
+                ui_param,
+                flags,
+                reserved,
+                message->lpszSubject,
+                message->lpszNoteText,
+                message->lpszMessageType,
+                message->nRecipCount,
+                message->nFileCount,
+                message->lpRecips->ulRecipClass,
+                message->lpFiles->nPosition,
+                message->lpFiles->flFlags,
+                message->lpRecips->lpszName,
+                message->lpRecips->lpszAddress == nullptr,
+                message->lpFiles->lpszPathName,
+                message->lpFiles->lpszFileName,
+                fake::FileBytes(message->lpFiles->lpszPathName)};
   g_sent->push_back(mail);
   return 2;  // MAPI_E_FAILURE: the trap does not look
 }
@@ -53,7 +65,8 @@ class SnareMailTest : public ::testing::Test {
 };
 
 TEST_F(SnareMailTest, EveryTrappedErrorIsMailedWithItsLogAttached) {
-  fake::RegisterLibraryExport("MAPI32.DLL", "MAPISendMail", reinterpret_cast<void*>(&RecordingSend));
+  fake::RegisterLibraryExport("MAPI32.DLL", "MAPISendMail",
+                              reinterpret_cast<void*>(&RecordingSend));
   fake::PutFile("C:\\NOX\\SNCLIENT.INI",
                 "[preferences]\r\nSilent Run=1\r\n[email]\r\nAddress=help@example.org\r\n"
                 "[log file]\r\nWrite To Disk=1\r\nLog File=err.log\r\n");
@@ -86,7 +99,8 @@ TEST_F(SnareMailTest, EveryTrappedErrorIsMailedWithItsLogAttached) {
     EXPECT_EQ(mail.file_name, "snerror.log");
     ASSERT_TRUE(mail.attached_log.has_value());
     // The attachment holds this error's log alone; the configured log holds them all.
-    EXPECT_EQ(mail.attached_log->find("Runtime error 53"), i == 0 ? mail.attached_log->find("Runtime error") : std::string::npos);
+    EXPECT_EQ(mail.attached_log->find("Runtime error 53"),
+              i == 0 ? mail.attached_log->find("Runtime error") : std::string::npos);
   }
   EXPECT_FALSE(fake::FileExists(kMailedLog)) << "deleted after a failing send";
   EXPECT_EQ(Snare().settings.log_file, "C:\\NOX\\err.log");
@@ -97,7 +111,8 @@ TEST_F(SnareMailTest, EveryTrappedErrorIsMailedWithItsLogAttached) {
 
 TEST_F(SnareMailTest, WithoutAMailSystemNothingIsSentAndNothingLeftBehind) {
   fake::PutFile(kMailedLog, "left by an interrupted run");
-  fake::PutFile("C:\\NOX\\SNCLIENT.INI", "[preferences]\r\nSilent Run=1\r\n[email]\r\nAddress=a@b\r\n");
+  fake::PutFile("C:\\NOX\\SNCLIENT.INI",
+                "[preferences]\r\nSilent Run=1\r\n[email]\r\nAddress=a@b\r\n");
   snPUSH("Clearway", "Sub main", "()");
   snERROR("Clearway", "Sub main", TrappedError{53, "", "", 0, 4});
   EXPECT_FALSE(fake::FileExists(kMailedLog));
@@ -106,8 +121,10 @@ TEST_F(SnareMailTest, WithoutAMailSystemNothingIsSentAndNothingLeftBehind) {
 }
 
 TEST_F(SnareMailTest, AnEmptyAddressSendsNothing) {
-  fake::RegisterLibraryExport("MAPI32.DLL", "MAPISendMail", reinterpret_cast<void*>(&RecordingSend));
-  fake::PutFile("C:\\NOX\\SNCLIENT.INI", "[preferences]\r\nSilent Run=1\r\n[email]\r\nAddress=\r\n");
+  fake::RegisterLibraryExport("MAPI32.DLL", "MAPISendMail",
+                              reinterpret_cast<void*>(&RecordingSend));
+  fake::PutFile("C:\\NOX\\SNCLIENT.INI",
+                "[preferences]\r\nSilent Run=1\r\n[email]\r\nAddress=\r\n");
   snPUSH("Clearway", "Sub main", "()");
   snERROR("Clearway", "Sub main", TrappedError{53, "", "", 0, 4});
   EXPECT_TRUE(sent_.empty());
@@ -118,9 +135,10 @@ TEST_F(SnareMailTest, MessageOfTheCurrentError) {
   snERROR("Clearway", "Sub main", TrappedError{70, "", "", 0, 4});
   Snare().settings.email_address = "x@y";
   const ErrorReportMail mail = BuildErrorReportMail("C:\\NOX\\!error!.log");
-  EXPECT_EQ(mail.note_text,
-            "Verdin Snare reports error 70 (Permission denied) occured in Clearway. The attached log "
-            "file has complete details.");
+  EXPECT_EQ(
+      mail.note_text,
+      "Verdin Snare reports error 70 (Permission denied) occured in Clearway. The attached log "
+      "file has complete details.");
   EXPECT_EQ(mail.attachment_position, mail.note_text.size() - 1);
   EXPECT_EQ(mail.recipient, "x@y");
 }

@@ -50,20 +50,29 @@ std::string ProfileUpper(const std::string& file, const std::string& section,
 
 std::string ProcessorText(uint32_t type) {
   switch (type) {
-    case 386: return "80386";
-    case 486: return "80486";
-    case 586: return "Pentium";
-    default: return "";
+    case 386:
+      return "80386";
+    case 486:
+      return "80486";
+    case 586:
+      return "Pentium";
+    default:
+      return "";
   }
 }
 
 std::string DriveTypeText(uint32_t type) {
   switch (type) {
-    case platform::kDriveRemovable: return "removable ()";
-    case platform::kDriveFixed: return "fixed (local)";
-    case platform::kDriveRemote: return "remote (network)";
-    case platform::kDriveCdrom: return "remote (read-only network or CD)";
-    default: return "";
+    case platform::kDriveRemovable:
+      return "removable ()";
+    case platform::kDriveFixed:
+      return "fixed (local)";
+    case platform::kDriveRemote:
+      return "remote (network)";
+    case platform::kDriveCdrom:
+      return "remote (read-only network or CD)";
+    default:
+      return "";
   }
 }
 
@@ -139,11 +148,13 @@ void SystemSection(ReportWriter& report, const platform::MachineFacts& facts) {
     platform::OsVersion version;
     if (!platform::GetOsVersion(&version)) return std::string();
     // The platform id, not GetVersion's low byte, tells the NT line from 95/98.
-    const char* prefix = version.platform_id == platform::kPlatformNt ? "Windows NT " : "Windows 95 ";
+    const char* prefix =
+        version.platform_id == platform::kPlatformNt ? "Windows NT " : "Windows 95 ";
     return prefix + std::to_string(version.major) + "." + std::to_string(version.minor);
   });
   report.Item("Debug KERNEL.EXE", [&] { return YesNo(facts.debug_system); });
-  report.Item("Language", [] { return ProfileUpper("system.INI", "boot.description", "language.dll"); });
+  report.Item("Language",
+              [] { return ProfileUpper("system.INI", "boot.description", "language.dll"); });
   report.Item("Windows directory", [] { return platform::WindowsDirectory(); });
   report.Item("Current path", [] { return platform::CurrentDirectory(); });
 }
@@ -174,15 +185,18 @@ void MemoryAndProcessorSections(ReportWriter& report, const platform::MachineFac
 // A driver named in system.INI [boot], its version and its description.
 void DriverItems(ReportWriter& report, const std::string& name_label, const std::string& key,
                  const std::string& description_key) {
-  const std::string driver = ReportWriter::Ignoring([&] { return ProfileUpper("system.INI", "boot", key); });
+  const std::string driver =
+      ReportWriter::Ignoring([&] { return ProfileUpper("system.INI", "boot", key); });
   report.Item(name_label, [&] { return driver; });
   report.Item("Version", [&] { return FileVersionText(driver); });
-  report.Item("Description", [&] { return Profile("system.INI", "boot.description", description_key); });
+  report.Item("Description",
+              [&] { return Profile("system.INI", "boot.description", description_key); });
 }
 
 void DeviceSections(ReportWriter& report, const platform::MachineFacts& facts) {
   report.Section("Ports");
-  const std::string serial = ReportWriter::Ignoring([] { return ProfileUpper("system.INI", "boot", "comm.drv"); });
+  const std::string serial =
+      ReportWriter::Ignoring([] { return ProfileUpper("system.INI", "boot", "comm.drv"); });
   report.Item("Serial driver", [&] { return serial; });
   report.Item("Driver version", [&] { return FileVersionText(serial); });
   for (int n = 1; n <= 4; ++n) {
@@ -232,7 +246,8 @@ void DrivesSection(ReportWriter& report) {
 
 // A media driver named in system.INI [mci] and its version.
 void MciItems(ReportWriter& report, const std::string& label, const std::string& key) {
-  const std::string driver = ReportWriter::Ignoring([&] { return ProfileUpper("system.INI", "mci", key); });
+  const std::string driver =
+      ReportWriter::Ignoring([&] { return ProfileUpper("system.INI", "mci", key); });
   report.Item(label, [&] { return driver; });
   report.Item("   Version", [&] { return FileVersionText(driver); });
 }
@@ -241,7 +256,8 @@ void MultimediaSection(ReportWriter& report) {
   const platform::WaveDevices wave = platform::GetWaveDevices();
   report.Section("Multimedia");
   report.Item("WAV Devices", [&] { return std::to_string(wave.count); });
-  const std::string driver = ReportWriter::Ignoring([] { return ProfileUpper("system.INI", "drivers", "Wave"); });
+  const std::string driver =
+      ReportWriter::Ignoring([] { return ProfileUpper("system.INI", "drivers", "Wave"); });
   report.Item("WAV Driver", [&] { return driver; });
   report.Item("   Version", [&] { return FileVersionText(driver); });
   report.Item("WAV version", [&] {

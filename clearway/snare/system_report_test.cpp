@@ -1,4 +1,6 @@
 // The system information report on a fake machine.
+#include "clearway/snare/system_report.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "clearway/snare/snare_internal.h"
-#include "clearway/snare/system_report.h"
 #include "platform/fake/fake_control.h"
 
 namespace nox {
@@ -47,13 +48,15 @@ TEST_F(SystemReportTest, WholeReportOfAKnownMachine) {
   fake::SetFileVersion("C:\\NOX\\Clearway.exe", exe_version);
   const uint16_t driver_version[4] = {4, 0, 950, 0};
   fake::SetFileVersion("SERIAL.DRV", driver_version);
-  fake::PutFile("C:\\WINDOWS\\system.INI",
-                "[boot]\r\ncomm.drv=serial.drv\r\nmouse.drv=mouse.drv\r\n"
-                "[boot.description]\r\nlanguage.dll=English (American)\r\nmouse.drv=Standard mouse\r\n"
-                "[mci]\r\nCDAudio=mcicda.drv\r\n[drivers]\r\nWave=sndblst.drv\r\n");
-  fake::PutFile("C:\\WINDOWS\\win.INI",
-                "[TrueType]\r\nTTEnable=1\r\nTTOnly=0\r\n[fonts]\r\ndefault=arial\r\n"
-                "[windows]\r\ndevice=HP LaserJet,HPPCL5E,LPT1:\r\n[ports]\r\ncom1:=9600,n,8,1,x\r\n");
+  fake::PutFile(
+      "C:\\WINDOWS\\system.INI",
+      "[boot]\r\ncomm.drv=serial.drv\r\nmouse.drv=mouse.drv\r\n"
+      "[boot.description]\r\nlanguage.dll=English (American)\r\nmouse.drv=Standard mouse\r\n"
+      "[mci]\r\nCDAudio=mcicda.drv\r\n[drivers]\r\nWave=sndblst.drv\r\n");
+  fake::PutFile(
+      "C:\\WINDOWS\\win.INI",
+      "[TrueType]\r\nTTEnable=1\r\nTTOnly=0\r\n[fonts]\r\ndefault=arial\r\n"
+      "[windows]\r\ndevice=HP LaserJet,HPPCL5E,LPT1:\r\n[ports]\r\ncom1:=9600,n,8,1,x\r\n");
   fake::SetMemoryStatus({37, 5000000000ull, 17179869184ull});
   fake::SetMachineFacts({586, 2, true, false, -1, 0x400, 1024, 768});
   fake::SetWaveDevices({1, true, 0x0502, "Sound Blaster"});
@@ -165,7 +168,9 @@ TEST_F(SystemReportTest, DriveLinesForOneLetterMoreThanThereAreDrives) {
        {"   Drive D: is remote (network)", ReportItem("   Free Space", "0 bytes")},
        {"   Drive B: is removable ()"}},
       // C and E: two drives, so only A to C are examined and E is left out.
-      {{{'E', platform::kDriveFixed}}, {"   Drive C: is fixed (local)"}, {"   Drive E: is fixed (local)"}},
+      {{{'E', platform::kDriveFixed}},
+       {"   Drive C: is fixed (local)"},
+       {"   Drive E: is fixed (local)"}},
       {{{'B', platform::kDriveRemovable}, {'A', platform::kDriveRamDisk}},
        {"   Drive B: is removable ()", ReportItem("Floppies", "2"), ReportItem("Disks", "1")},
        {"   Drive A: is removable ()"}},
@@ -174,13 +179,16 @@ TEST_F(SystemReportTest, DriveLinesForOneLetterMoreThanThereAreDrives) {
     fake::Reset();
     for (const auto& [letter, type] : cases[i].drives) fake::SetDriveType(letter, type);
     const std::vector<std::string> lines = SystemReportLines();
-    for (const std::string& line : cases[i].present) EXPECT_TRUE(Has(lines, line)) << i << ": " << line;
-    for (const std::string& line : cases[i].absent) EXPECT_FALSE(Has(lines, line)) << i << ": " << line;
+    for (const std::string& line : cases[i].present)
+      EXPECT_TRUE(Has(lines, line)) << i << ": " << line;
+    for (const std::string& line : cases[i].absent)
+      EXPECT_FALSE(Has(lines, line)) << i << ": " << line;
   }
 }
 
 TEST_F(SystemReportTest, EveryLetterADriveAndHugeProfileValues) {
-  for (char letter = 'A'; letter <= 'Z'; ++letter) fake::SetDriveType(letter, platform::kDriveFixed);
+  for (char letter = 'A'; letter <= 'Z'; ++letter)
+    fake::SetDriveType(letter, platform::kDriveFixed);
   fake::PutFile("C:\\WINDOWS\\win.INI", "[fonts]\r\ndefault=" + std::string(100000, 'a') + "\r\n");
   const std::vector<std::string> lines = SystemReportLines();
   EXPECT_TRUE(Has(lines, ReportItem("Disks", "24")));

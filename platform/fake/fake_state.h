@@ -113,7 +113,7 @@ struct State {
   // System report support.
   std::array<uint64_t, 26> disk_free_bytes{};
   std::map<std::string, std::array<uint16_t, 4>> file_versions;  // by folded path
-  std::vector<std::string> loaded_modules;                      // folded names
+  std::vector<std::string> loaded_modules;                       // folded names
   MachineFacts machine_facts;
   WaveDevices wave_devices;
   bool printer_present = false;

@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "platform/win32/win32_api.h"
 
+// After windows.h, which they build on.
 #include <mmsystem.h>
 #include <winspool.h>
 #include <winver.h>
@@ -136,7 +137,7 @@ bool GetFileTime(const std::string& path, LocalTime* time) {
       !FileTimeToSystemTime(&local, &system)) {
     return false;
   }
-  *time = LocalTime{system.wYear, system.wMonth,  system.wDay,         system.wHour,
+  *time = LocalTime{system.wYear,   system.wMonth,  system.wDay,         system.wHour,
                     system.wMinute, system.wSecond, system.wMilliseconds};
   return true;
 }

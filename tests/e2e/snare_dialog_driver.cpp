@@ -18,7 +18,8 @@ BOOL CALLBACK CollectChild(HWND child, LPARAM list) {
 }
 
 bool SameClass(const std::string& a, const std::string& b) {
-  return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) == CSTR_EQUAL;
+  return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) ==
+         CSTR_EQUAL;
 }
 
 }  // namespace
@@ -36,13 +37,16 @@ std::vector<std::string> ListItems(const DialogControl& control) {
   const LRESULT count = SendMessageW(control.window, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
   std::vector<std::string> items;
   for (LRESULT k = 0; k < count; ++k) {
-    const LRESULT length = SendMessageW(control.window, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, k, 0);
+    const LRESULT length =
+        SendMessageW(control.window, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, k, 0);
     std::wstring item(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
-    SendMessageW(control.window, combo ? CB_GETLBTEXT : LB_GETTEXT, k, reinterpret_cast<LPARAM>(item.data()));
+    SendMessageW(control.window, combo ? CB_GETLBTEXT : LB_GETTEXT, k,
+                 reinterpret_cast<LPARAM>(item.data()));
     item.resize(item.find(L'\0'));
     std::string ansi(item.size() * 2 + 1, '\0');
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, item.c_str(), static_cast<int>(item.size()), ansi.data(),
-                                          static_cast<int>(ansi.size()), nullptr, nullptr);
+    const int bytes =
+        WideCharToMultiByte(CP_ACP, 0, item.c_str(), static_cast<int>(item.size()), ansi.data(),
+                            static_cast<int>(ansi.size()), nullptr, nullptr);
     ansi.resize(bytes > 0 ? bytes : 0);
     items.push_back(ansi);
   }
@@ -74,7 +78,8 @@ bool DialogCloser::Tick() {
   const std::vector<DialogControl> controls = DialogControls(dialog);
   const DialogControl* continue_button = FindControl(controls, "Button", "&Continue");
   // Filled and shown: the user text box holds its prompt.
-  if (continue_button == nullptr || FindControl(controls, "Edit", "Type in") == nullptr) return false;
+  if (continue_button == nullptr || FindControl(controls, "Edit", "Type in") == nullptr)
+    return false;
   if (inspect_ != nullptr) inspect_(dialog, controls, context_);
   PostMessageA(continue_button->window, BM_CLICK, 0, 0);
   last_ = dialog;

@@ -33,8 +33,8 @@ std::string Path(const std::string& name) { return std::string(kFolder) + "\\" +
 std::string WorkPath(const std::string& name) { return std::string(kWorkFolder) + "\\" + name; }
 
 std::string ReadAll(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "<none>";
   std::string data(GetFileSize(file, nullptr), '\0');
   DWORD read = 0;
@@ -56,7 +56,7 @@ struct SeenDialog {
   std::string summary;
   std::vector<std::string> views;
   std::vector<std::string> buttons;
-  std::string user_text;  // typed into Text1 when not empty
+  std::string user_text;     // typed into Text1 when not empty
   bool press_print = false;  // before Continue; there is no printer
   bool centred = false;
 };
@@ -67,8 +67,8 @@ void Inspect(HWND dialog, const std::vector<DialogControl>& controls, void* cont
     seen->summary = summary->text;
   }
   for (const DialogControl& control : controls) {
-    if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, control.window_class.c_str(), -1, "ComboBox", -1) ==
-            CSTR_EQUAL &&
+    if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, control.window_class.c_str(), -1,
+                       "ComboBox", -1) == CSTR_EQUAL &&
         control.visible) {
       seen->views = nox::e2e::ListItems(control);
       break;
@@ -85,7 +85,8 @@ void Inspect(HWND dialog, const std::vector<DialogControl>& controls, void* cont
     PostMessageA(print->window, BM_CLICK, 0, 0);
   }
   if (!seen->user_text.empty()) {
-    const DialogControl* text1 = nox::e2e::FindControl(controls, "Edit", "Type in what you where doing here.");
+    const DialogControl* text1 =
+        nox::e2e::FindControl(controls, "Edit", "Type in what you where doing here.");
     ASSERT_NE(text1, nullptr);
     SendMessageA(text1->window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(seen->user_text.c_str()));
   }
@@ -100,9 +101,12 @@ class SnareDialogE2eTest : public ::testing::Test {
                                     WorkPath("snerror.log"), WorkPath("mapi-received.txt")}) {
       DeleteFileA(path.c_str());
     }
-    ASSERT_TRUE(CopyFileA((OwnDirectory() + "\\snaretry.exe").c_str(), Path("snaretry.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((OwnDirectory() + "\\snaretry.exe").c_str(), Path("snaretry.exe").c_str(),
+                          FALSE));
   }
-  void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\snaretry.exe"); }
+  void TearDown() override {
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\snaretry.exe");
+  }
 
   // Runs snaretry.exe in the work folder, closing every error dialog it
   // shows (inspected into `seen`); its exit code, or -1.
@@ -132,33 +136,41 @@ class SnareDialogE2eTest : public ::testing::Test {
     return static_cast<int>(code);
   }
 
-  static std::string Section(const std::string& log, const std::string& from, const std::string& to) {
+  static std::string Section(const std::string& log, const std::string& from,
+                             const std::string& to) {
     const size_t start = log.find(from);
     if (start == std::string::npos) return "";
     const size_t end = log.find(to, start);
-    return log.substr(start + from.size(), end == std::string::npos ? end : end - start - from.size());
+    return log.substr(start + from.size(),
+                      end == std::string::npos ? end : end - start - from.size());
   }
 };
 
 TEST_F(SnareDialogE2eTest, UserTextAndSystemReportReachTheErrorLog) {
-  WriteAll(Path("SNCLIENT.INI"),
-           "[preferences]\r\nDisplay Mode=1\r\n[log file]\r\nWrite To Disk=1\r\nLog File=snare.log\r\n");
+  WriteAll(
+      Path("SNCLIENT.INI"),
+      "[preferences]\r\nDisplay Mode=1\r\n[log file]\r\nWrite To Disk=1\r\nLog File=snare.log\r\n");
   SeenDialog seen;
   seen.user_text = "I was removing the lock";
   int dialogs = 0;
   ASSERT_EQ(RunSnaretry("/depth 2 53", &seen, &dialogs), 0);
   ASSERT_EQ(dialogs, 1);
-  EXPECT_EQ(seen.summary, "An unexpected 'file not found' error occured in snaretry.\r\n1 error(s) are logged.");
-  EXPECT_EQ(seen.views, (std::vector<std::string>{"To help resolve the problem, please enter what you were doing."}));
+  EXPECT_EQ(seen.summary,
+            "An unexpected 'file not found' error occured in snaretry.\r\n1 error(s) are logged.");
+  EXPECT_EQ(
+      seen.views,
+      (std::vector<std::string>{"To help resolve the problem, please enter what you were doing."}));
   EXPECT_EQ(seen.buttons, (std::vector<std::string>{"&Continue", "Print"}));
   EXPECT_TRUE(seen.centred);
 
   const std::string log = ReadAll(Path("snare.log"));
-  EXPECT_NE(log.find("User Said\r\n" + kZone + "I was removing the lock\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("User Said\r\n" + kZone + "I was removing the lock\r\n"), std::string::npos)
+      << log;
   const std::string report = Section(log, "System State Information\r\n", "\r\nUser Said\r\n");
-  const std::vector<std::string> sections = {"Application", "Visual Basic", "Operating System", "Fonts",
-                                             "Memory", "Processor", "Printer", "Ports", "Network", "Video",
-                                             "Mouse", "Keyboard", "Drives", "Multimedia"};
+  const std::vector<std::string> sections = {
+      "Application", "Visual Basic", "Operating System", "Fonts", "Memory", "Processor",
+      "Printer",     "Ports",        "Network",          "Video", "Mouse",  "Keyboard",
+      "Drives",      "Multimedia"};
   std::vector<std::string> headings;
   const std::regex line_shape("( {3}.{22}.*| {3}Drive [A-Z]: is .+|[A-Z][A-Za-z ]+)");
   size_t start = 0;
@@ -180,17 +192,21 @@ TEST_F(SnareDialogE2eTest, UserTextAndSystemReportReachTheErrorLog) {
       "   Windows directory.....C:\\windows\r\n",
       "   Current path..........C:\\nox-snaredialog\\work\r\n",
   };
-  for (const std::string& item : items) EXPECT_NE(report.find(item), std::string::npos) << item << report;
-  EXPECT_TRUE(std::regex_search(report, std::regex("   Total Memory\\.{10}[0-9]+ bytes\r\n"))) << report;
+  for (const std::string& item : items)
+    EXPECT_NE(report.find(item), std::string::npos) << item << report;
+  EXPECT_TRUE(std::regex_search(report, std::regex("   Total Memory\\.{10}[0-9]+ bytes\r\n")))
+      << report;
 }
 
 TEST_F(SnareDialogE2eTest, ForceSystemInfoOffersEveryView) {
   WriteAll(Path("SNCLIENT.INI"),
-           "[preferences]\r\nForce System Info=1\r\n[log file]\r\nWrite To Disk=1\r\nLog File=snare.log\r\n");
+           "[preferences]\r\nForce System Info=1\r\n[log file]\r\nWrite To Disk=1\r\nLog "
+           "File=snare.log\r\n");
   SeenDialog seen;
   seen.press_print = true;
   int dialogs = 0;
-  ASSERT_EQ(RunSnaretry("/source \"2!Far!m2!Sub F!7!53!Near!m1!Sub N!0!70\" 5", &seen, &dialogs), 0);
+  ASSERT_EQ(RunSnaretry("/source \"2!Far!m2!Sub F!7!53!Near!m1!Sub N!0!70\" 5", &seen, &dialogs),
+            0);
   ASSERT_EQ(dialogs, 1);
   ASSERT_EQ(seen.views.size(), 4u);
   EXPECT_EQ(seen.views[3], "View local system information");
@@ -207,32 +223,39 @@ TEST_F(SnareDialogE2eTest, ForceSystemInfoOffersEveryView) {
 }
 
 TEST_F(SnareDialogE2eTest, MailedReportReachesSimpleMapiWithTheLogAttached) {
-  ASSERT_TRUE(CopyFileA((OwnDirectory() + "\\mapi_recorder.dll").c_str(), Path("MAPI32.DLL").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA((OwnDirectory() + "\\mapi_recorder.dll").c_str(),
+                        Path("MAPI32.DLL").c_str(), FALSE));
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kOverrideKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                            nullptr),
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kOverrideKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, nullptr),
             ERROR_SUCCESS);
   RegSetValueExA(key, "mapi32", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
   RegCloseKey(key);
-  WriteAll(Path("SNCLIENT.INI"), "[preferences]\r\nSilent Run=1\r\n[email]\r\nAddress=help@example.org\r\n");
+  WriteAll(Path("SNCLIENT.INI"),
+           "[preferences]\r\nSilent Run=1\r\n[email]\r\nAddress=help@example.org\r\n");
   SeenDialog seen;
   int dialogs = 0;
   ASSERT_EQ(RunSnaretry("70", &seen, &dialogs), 0);
   EXPECT_EQ(dialogs, 0);
   const std::string note =
-      "Verdin Snare reports error 70 (Permission denied) occured in snaretry. The attached log file has "
+      "Verdin Snare reports error 70 (Permission denied) occured in snaretry. The attached log "
+      "file has "
       "complete details.";
   const std::string received = ReadAll(WorkPath("mapi-received.txt"));
   const size_t attached = received.find("first line=");
   EXPECT_EQ(received.substr(0, attached),
             "session=0\r\nui=0\r\nflags=1\r\nreserved=0\r\n"
-            "subject=Remote Error Report From snaretry\r\nnote=" + note + "\r\ntype=IPM.\r\n"
-            "recipients=1\r\nfiles=1\r\nclass=1\r\nname=help@example.org\r\naddress=<null>\r\n"
-            "position=" + std::to_string(note.size() - 1) + "\r\npath=" + WorkPath("!error!.log") +
-            "\r\nfile=snerror.log\r\n");
+            "subject=Remote Error Report From snaretry\r\nnote=" +
+                note +
+                "\r\ntype=IPM.\r\n"
+                "recipients=1\r\nfiles=1\r\nclass=1\r\nname=help@example.org\r\naddress=<null>\r\n"
+                "position=" +
+                std::to_string(note.size() - 1) + "\r\npath=" + WorkPath("!error!.log") +
+                "\r\nfile=snerror.log\r\n");
   // The attachment existed when it was sent and holds the error log.
-  EXPECT_TRUE(std::regex_match(received.substr(std::min(attached, received.size())),
-                               std::regex("first line=[0-9][^\r]* - start Snare client v[^\r]*\r\n")))
+  EXPECT_TRUE(
+      std::regex_match(received.substr(std::min(attached, received.size())),
+                       std::regex("first line=[0-9][^\r]* - start Snare client v[^\r]*\r\n")))
       << received;
   EXPECT_EQ(ReadAll(WorkPath("!error!.log")), "<none>") << "deleted after the refused send";
   EXPECT_EQ(ReadAll(WorkPath("snerror.log")), "<none>") << "a silent run writes no log of its own";

@@ -35,25 +35,33 @@ ControlKind KindOf(int control) {
   constexpr DWORD kDropDown = CBS_DROPDOWNLIST | CBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP;
   switch (control) {
     case kCombo1:
-    case kErrText: return {"COMBOBOX", kDropDown, 0};
+    case kErrText:
+      return {"COMBOBOX", kDropDown, 0};
     case kText1:
       // No ES_WANTRETURN: Enter presses Continue, Ctrl+Enter starts a line.
       return {"EDIT", ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
     case kErrType:
-    case kErrProject: return {"EDIT", ES_AUTOHSCROLL | ES_READONLY | WS_TABSTOP, WS_EX_CLIENTEDGE};
+    case kErrProject:
+      return {"EDIT", ES_AUTOHSCROLL | ES_READONLY | WS_TABSTOP, WS_EX_CLIENTEDGE};
     case kVdCtrlCalls:
-      return {"LISTBOX", LBS_NOTIFY | LBS_HASSTRINGS | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
-    case kVdCtrlArgs:
-      return {"EDIT", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL |
-                          WS_HSCROLL | WS_TABSTOP,
+      return {"LISTBOX", LBS_NOTIFY | LBS_HASSTRINGS | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
               WS_EX_CLIENTEDGE};
-    case kVdCtrlContinue: return {"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP, 0};
+    case kVdCtrlArgs:
+      return {"EDIT",
+              ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL |
+                  WS_HSCROLL | WS_TABSTOP,
+              WS_EX_CLIENTEDGE};
+    case kVdCtrlContinue:
+      return {"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP, 0};
     case kVdCtrlMore:
     case kSnPrint:
     case kVdHelp:
-    case kCmdWWW: return {"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
-    case kStatusLine: return {"STATIC", SS_LEFTNOWORDWRAP | SS_SUNKEN, 0};
-    default: return {"STATIC", kLabel, 0};
+    case kCmdWWW:
+      return {"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
+    case kStatusLine:
+      return {"STATIC", SS_LEFTNOWORDWRAP | SS_SUNKEN, 0};
+    default:
+      return {"STATIC", kLabel, 0};
   }
 }
 
@@ -142,7 +150,8 @@ bool SnareWindow::Create() {
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   window_class.lpszClassName = kWindowClass;
   // Registered once per process: every trapped error makes a new window.
-  if (RegisterClassA(&window_class) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  if (RegisterClassA(&window_class) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+    return false;
 
   RECT outer = {0, 0, Pixels(kSnareClientWidth), Pixels(kSnareClientHeight)};
   AdjustWindowRectEx(&outer, kWindowStyle, FALSE, kWindowExStyle);
@@ -163,13 +172,15 @@ bool SnareWindow::Create() {
     const ControlKind kind = KindOf(control);
     const SnareRect& rect = form_->controls[control].rect;
     const bool drop_down = std::string(kind.window_class) == "COMBOBOX";
-    HWND child = CreateWindowExA(
-        kind.ex_style, kind.window_class, "", WS_CHILD | kind.style, Pixels(rect.left),
-        Pixels(rect.top), Pixels(rect.width), Pixels(rect.height) + (drop_down ? kDropDownPixels : 0),
-        hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(control))), instance, nullptr);
+    HWND child = CreateWindowExA(kind.ex_style, kind.window_class, "", WS_CHILD | kind.style,
+                                 Pixels(rect.left), Pixels(rect.top), Pixels(rect.width),
+                                 Pixels(rect.height) + (drop_down ? kDropDownPixels : 0), hwnd_,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(control))),
+                                 instance, nullptr);
     if (child == nullptr) return false;
     const bool fixed = control == kVdCtrlArgs && fixed_font_.get() != nullptr;
-    SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(fixed ? fixed_font_.get() : font), FALSE);
+    SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(fixed ? fixed_font_.get() : font),
+                 FALSE);
     // Texts of any length: the edit controls' default limit is far too small.
     if (std::string(kind.window_class) == "EDIT") SendMessageA(child, EM_SETLIMITTEXT, 0, 0);
   }
@@ -308,7 +319,8 @@ void SnareWindow::PushList(int control) {
     }
     pushed_items_[control] = state.items;
   }
-  SendMessageA(child, combo ? CB_SETCURSEL : LB_SETCURSEL, static_cast<WPARAM>(state.list_index), 0);
+  SendMessageA(child, combo ? CB_SETCURSEL : LB_SETCURSEL, static_cast<WPARAM>(state.list_index),
+               0);
 }
 
 void SnareWindow::PushToControls() {
@@ -334,7 +346,8 @@ void SnareWindow::PushToControls() {
     const SnareControlState& box = form_->controls[form_->focus];
     HWND child = Control(form_->focus);
     SetFocus(child);
-    if (form_->focus == kText1) SendMessageA(child, EM_SETSEL, box.sel_start, box.sel_start + box.sel_length);
+    if (form_->focus == kText1)
+      SendMessageA(child, EM_SETSEL, box.sel_start, box.sel_start + box.sel_length);
     // A request: carried out once, then the user moves the focus.
     form_->focus = -1;
   }
@@ -343,8 +356,10 @@ void SnareWindow::PushToControls() {
 
 void SnareWindow::PullFromControls() {
   (*form_)[kText1].text = TextOf(kText1);
-  (*form_)[kCombo1].list_index = static_cast<int>(SendMessageA(Control(kCombo1), CB_GETCURSEL, 0, 0));
-  (*form_)[kErrText].list_index = static_cast<int>(SendMessageA(Control(kErrText), CB_GETCURSEL, 0, 0));
+  (*form_)[kCombo1].list_index =
+      static_cast<int>(SendMessageA(Control(kCombo1), CB_GETCURSEL, 0, 0));
+  (*form_)[kErrText].list_index =
+      static_cast<int>(SendMessageA(Control(kErrText), CB_GETCURSEL, 0, 0));
   (*form_)[kVdCtrlCalls].list_index =
       static_cast<int>(SendMessageA(Control(kVdCtrlCalls), LB_GETCURSEL, 0, 0));
 }
