@@ -392,8 +392,11 @@ void frmSNARE::vdHelp_Click() {
 }
 
 void frmSNARE::Form_HelpKey() {
-  // No control of this form carries a help context of its own.
-  Ignoring([&] { platform::ShowHelpContext(window, Snare().help_file, 0); });
+  // No control of this form carries a help context of its own; without an
+  // application help file F1 has nothing to show.
+  Ignoring([&] {
+    if (!Snare().help_file.empty()) platform::ShowHelpContext(window, Snare().help_file, 0);
+  });
 }
 
 void frmSNARE::UpdateStatusBar(const std::string& hint) {

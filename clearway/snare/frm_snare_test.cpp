@@ -288,6 +288,9 @@ TEST_F(FrmSnareTest, HelpAndTheHelpKey) {
   EXPECT_EQ(fake::HelpCalls()[0].context, 77u);
   EXPECT_EQ(fake::HelpCalls()[1].owner, 42u);
   EXPECT_EQ(fake::HelpCalls()[1].file, "snare.hlp");
+  Snare().help_file.clear();
+  form.Form_HelpKey();
+  EXPECT_EQ(fake::HelpCalls().size(), 2u) << "no application help file: F1 shows nothing";
 }
 
 TEST_F(FrmSnareTest, KnowledgeBaseLookup) {
