@@ -80,8 +80,8 @@ bool DialogCloser::Tick() {
   // Filled and shown: the user text box holds its prompt.
   if (continue_button == nullptr || FindControl(controls, "Edit", "Type in") == nullptr)
     return false;
-  if (inspect_ != nullptr) inspect_(dialog, controls, context_);
-  PostMessageA(continue_button->window, BM_CLICK, 0, 0);
+  const bool closed = inspect_ != nullptr && inspect_(dialog, controls, context_);
+  if (!closed) PostMessageA(continue_button->window, BM_CLICK, 0, 0);
   last_ = dialog;
   ++closed_;
   return true;

@@ -29,10 +29,11 @@ std::vector<std::string> VisibleButtons(const std::vector<DialogControl>& contro
 
 // Call on every tick while the program runs: when the dialog is up with its
 // controls, hands them to `inspect` (may be empty) once and presses
-// Continue. True once Continue was pressed.
+// Continue, unless `inspect` returned true (it closed the dialog itself).
+// True once the dialog was closed.
 class DialogCloser {
  public:
-  using Inspect = void (*)(HWND dialog, const std::vector<DialogControl>& controls, void* context);
+  using Inspect = bool (*)(HWND dialog, const std::vector<DialogControl>& controls, void* context);
   DialogCloser() = default;
   DialogCloser(Inspect inspect, void* context) : inspect_(inspect), context_(context) {}
   bool Tick();

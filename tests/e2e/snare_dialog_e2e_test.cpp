@@ -58,10 +58,11 @@ struct SeenDialog {
   std::vector<std::string> buttons;
   std::string user_text;     // typed into Text1 when not empty
   bool press_print = false;  // before Continue; there is no printer
+  bool press_enter = false;  // in Text1, instead of clicking Continue
   bool centred = false;
 };
 
-void Inspect(HWND dialog, const std::vector<DialogControl>& controls, void* context) {
+bool Inspect(HWND dialog, const std::vector<DialogControl>& controls, void* context) {
   auto* seen = static_cast<SeenDialog*>(context);
   if (const DialogControl* summary = nox::e2e::FindControl(controls, "Static", "An unexpected")) {
     seen->summary = summary->text;
@@ -81,15 +82,20 @@ void Inspect(HWND dialog, const std::vector<DialogControl>& controls, void* cont
   seen->centred = std::abs((rect.left + rect.right) - screen_width) <= 2;
   if (seen->press_print) {
     const DialogControl* print = nox::e2e::FindControl(controls, "Button", "Print");
-    ASSERT_NE(print, nullptr);
-    PostMessageA(print->window, BM_CLICK, 0, 0);
+    EXPECT_NE(print, nullptr);
+    if (print != nullptr) PostMessageA(print->window, BM_CLICK, 0, 0);
   }
+  const DialogControl* text1 =
+      nox::e2e::FindControl(controls, "Edit", "Type in what you where doing here.");
+  if (text1 == nullptr) return false;
   if (!seen->user_text.empty()) {
-    const DialogControl* text1 =
-        nox::e2e::FindControl(controls, "Edit", "Type in what you where doing here.");
-    ASSERT_NE(text1, nullptr);
     SendMessageA(text1->window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(seen->user_text.c_str()));
   }
+  if (!seen->press_enter) return false;
+  // Enter in the multi-line text box is Continue.
+  PostMessageA(text1->window, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+  PostMessageA(text1->window, WM_KEYUP, VK_RETURN, 0xC01C0001);
+  return true;
 }
 
 class SnareDialogE2eTest : public ::testing::Test {
@@ -152,6 +158,7 @@ TEST_F(SnareDialogE2eTest, UserTextAndSystemReportReachTheErrorLog) {
       "[preferences]\r\nDisplay Mode=1\r\n[log file]\r\nWrite To Disk=1\r\nLog File=snare.log\r\n");
   SeenDialog seen;
   seen.user_text = "I was removing the lock";
+  seen.press_enter = true;
   int dialogs = 0;
   ASSERT_EQ(RunSnaretry("/depth 2 53", &seen, &dialogs), 0);
   ASSERT_EQ(dialogs, 1);
