@@ -213,52 +213,75 @@ void frmSNARE::Form_Load() {
   (*this)[kCombo1].items.assign(std::begin(kViews), std::end(kViews));
 }
 
+void frmSNARE::ArrangeForDevelopment() {
+  SelectView(1);
+  Centre();
+  (*this)[kVdHelp].visible = true;
+  (*this)[kVdHelp].text = "Help";
+  Snare().help_file = kDevelopmentHelpFile;
+  (*this)[kCmdWWW].visible = true;
+}
+
+void frmSNARE::ArrangeForNormalRun() {
+  if (!Snare().settings.force_system_info) (*this)[kCombo1].items.resize(1);
+  SelectView(0);
+  (*this)[kVdCtrlMore].visible = false;
+  SnareRect& continue_rect = (*this)[kVdCtrlContinue].rect;
+  continue_rect.left = (*this)[kSnPrint].rect.left - kButtonGap - continue_rect.width;
+  Centre();
+  (*this)[kVdHelp].visible = false;
+  (*this)[kCmdWWW].visible = false;
+}
+
+std::string frmSNARE::SummaryText() const {
+  const SnareState& snare = Snare();
+  const int forwarded = snare.forwarded_levels;
+  const ErrorLevel& summarised = snare.context[forwarded < 2 ? 0 : forwarded];
+  const std::string where =
+      forwarded < 2 ? snare.executable_name : "a component used by " + snare.executable_name;
+  return "An unexpected '" + Lower(summarised.description) + "' error occured in " + where + ".";
+}
+
+void frmSNARE::FillErrorList() {
+  const SnareState& snare = Snare();
+  SnareControlState& levels = (*this)[kErrText];
+  levels.items.clear();
+  for (int k = 0; k <= snare.forwarded_levels; ++k) {
+    levels.items.push_back("Error " + std::to_string(snare.forwarded_levels - k + 1) + " - " +
+                           snare.context[k].description);
+  }
+  SelectErrorLevel(0);
+}
+
+void frmSNARE::FillCallTree() {
+  SnareControlState& calls = (*this)[kVdCtrlCalls];
+  calls.items = CallTreeLines(Snare());
+  const auto error_line = std::find_if(
+      calls.items.begin(), calls.items.end(),
+      [](const std::string& line) { return line.find("Runtime error") != std::string::npos; });
+  if (error_line != calls.items.end()) {
+    calls.list_index = static_cast<int>(error_line - calls.items.begin());
+  }
+}
+
 void frmSNARE::Fill() {
-  SnareState& snare = Snare();
+  const SnareState& snare = Snare();
   Form_Load();
   (*this)[kErrType].text = snare.context[0].category;
   (*this)[kVdCtrlCalls].items.clear();
   if (snare.in_development_environment) {
-    SelectView(1);
-    Centre();
-    (*this)[kVdHelp].visible = true;
-    (*this)[kVdHelp].text = "Help";
-    snare.help_file = kDevelopmentHelpFile;
-    (*this)[kCmdWWW].visible = true;
+    ArrangeForDevelopment();
   } else {
-    if (!snare.settings.force_system_info) (*this)[kCombo1].items.resize(1);
-    SelectView(0);
-    (*this)[kVdCtrlMore].visible = false;
-    SnareRect& continue_rect = (*this)[kVdCtrlContinue].rect;
-    continue_rect.left = (*this)[kSnPrint].rect.left - kButtonGap - continue_rect.width;
-    Centre();
-    (*this)[kVdHelp].visible = false;
-    (*this)[kCmdWWW].visible = false;
+    ArrangeForNormalRun();
   }
-  const int forwarded = snare.forwarded_levels;
-  const ErrorLevel& summarised = snare.context[forwarded < 2 ? 0 : forwarded];
-  std::string summary = "An unexpected '" + Lower(summarised.description) + "' error occured in ";
-  summary += forwarded < 2 ? snare.executable_name + "."
-                           : "a component used by " + snare.executable_name + ".";
+  const std::string summary = SummaryText();
   (*this)[kText1].text = kUserTextPrompt;
   SetLevelFields(0);
-  SnareControlState& levels = (*this)[kErrText];
-  levels.items.clear();
-  for (int k = 0; k <= forwarded; ++k) {
-    levels.items.push_back("Error " + std::to_string(forwarded - k + 1) + " - " +
-                           snare.context[k].description);
-  }
-  SelectErrorLevel(0);
-  (*this)[kLblErrCnt].text =
-      summary + kCrLf + std::to_string(levels.items.size()) + " error(s) are logged.";
-  SnareControlState& calls = (*this)[kVdCtrlCalls];
-  calls.items = CallTreeLines(snare);
-  const auto error_line = std::find_if(
-      calls.items.begin(), calls.items.end(),
-      [](const std::string& line) { return line.find("Runtime error") != std::string::npos; });
-  if (error_line != calls.items.end())
-    calls.list_index = static_cast<int>(error_line - calls.items.begin());
-  SelectErrorLevel(static_cast<int>(levels.items.size()) - 1);
+  FillErrorList();
+  const size_t count = (*this)[kErrText].items.size();
+  (*this)[kLblErrCnt].text = summary + kCrLf + std::to_string(count) + " error(s) are logged.";
+  FillCallTree();
+  SelectErrorLevel(static_cast<int>(count) - 1);
   help_file = snare.context[0].help_file;
   help_context = snare.context[0].help_context;
 }

@@ -130,6 +130,11 @@ class frmSNARE {
   void SelectView(int view);
 
  private:
+  void ArrangeForDevelopment();
+  void ArrangeForNormalRun();
+  std::string SummaryText() const;
+  void FillErrorList();
+  void FillCallTree();
   void Centre();
   void Hide();
   void SetLevelFields(int level);
