@@ -120,6 +120,20 @@ TEST_F(SnareMailTest, WithoutAMailSystemNothingIsSentAndNothingLeftBehind) {
   EXPECT_FALSE(fake::FileExists("C:\\NOX\\snerror.log")) << "silent, not written to disk";
 }
 
+TEST_F(SnareMailTest, WithoutWriteToDiskTheLogIsWrittenForTheMailAndForTheUser) {
+  fake::RegisterLibraryExport("MAPI32.DLL", "MAPISendMail",
+                              reinterpret_cast<void*>(&RecordingSend));
+  fake::PutFile("C:\\NOX\\SNCLIENT.INI", "[email]\r\nAddress=a@b\r\n");
+  snPUSH("Clearway", "Sub main", "()");
+  snERROR("Clearway", "Sub main", TrappedError{53, "", "", 0, 4});
+  ASSERT_EQ(sent_.size(), 1u);
+  ASSERT_TRUE(sent_[0].attached_log.has_value());
+  EXPECT_EQ(*sent_[0].attached_log, fake::FileBytes("C:\\NOX\\snerror.log"))
+      << "the same log, once mailed and once in snerror.log";
+  EXPECT_FALSE(fake::FileExists(kMailedLog));
+  EXPECT_EQ(Snare().settings.log_file, "snerror.log");
+}
+
 TEST_F(SnareMailTest, AnEmptyAddressSendsNothing) {
   fake::RegisterLibraryExport("MAPI32.DLL", "MAPISendMail",
                               reinterpret_cast<void*>(&RecordingSend));
