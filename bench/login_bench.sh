@@ -13,7 +13,7 @@ readonly kWine=/usr/lib/wine/wine64
 
 cd "$repo"
 cmake --preset mingw64 -B "$build" -DNOX_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target login_bench empty_program explorer CLASPS tessel noxadmin \
+cmake --build "$build" -j2 --target login_bench empty_program two_start_floor explorer CLASPS tessel noxadmin \
   e2e_start_recorder >/dev/null
 build=$(cd "$build" && pwd -P)
 

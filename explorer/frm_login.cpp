@@ -69,8 +69,13 @@ void RefreshNumberedFiles(const std::string& master, const std::string& system_d
   }
 }
 
+// A letter with no drive is no CD-ROM drive: asking only the drives that
+// exist spares each login a system call per missing letter, which under
+// Wine is a trip to its mount manager.
 void ListCdromDrives(ListBox* list) {
+  const uint32_t drives = platform::LogicalDrives();
   for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    if (((drives >> (letter - 'A')) & 1) == 0) continue;
     const std::string drive = std::string(1, letter) + ":";
     if (platform::GetDriveType(drive) == platform::kDriveCdrom) list->AddItem(drive);
   }

@@ -108,8 +108,10 @@ TEST_F(LoadTest, CdromDrivesAreListedInLetterOrder) {
   fake::SetDriveType('F', platform::kDriveCdrom);
   fake::SetDriveType('D', platform::kDriveCdrom);
   fake::SetDriveType('E', platform::kDriveRemovable);
+  fake::SetDriveType('Z', platform::kDriveCdrom);
+  fake::SetDriveType('A', platform::kDriveCdrom);
   Load();
-  EXPECT_EQ(form_.List2.items, (std::vector<std::string>{"D:", "F:"}));
+  EXPECT_EQ(form_.List2.items, (std::vector<std::string>{"A:", "D:", "F:", "Z:"}));
 }
 
 TEST_F(LoadTest, LogonNameInCapitalsLogsInTheMatchingRecordWithoutAWindow) {

@@ -68,13 +68,11 @@ long RegSetValue(RegKey key, const std::string& name, uint32_t type, std::string
 // RegQueryValueExA into a caller buffer: *size is in/out as in Win32
 // (on success the stored size; on kMoreData the needed size; untouched on
 // other failures). type and data may be null.
-long RegQueryValue(RegKey key, const std::string& name, uint32_t* type, char* data,
-                   uint32_t* size);
+long RegQueryValue(RegKey key, const std::string& name, uint32_t* type, char* data, uint32_t* size);
 // RegEnumKeyA: the index-th subkey name.
 long RegEnumKey(RegKey key, uint32_t index, std::string* name);
 // RegEnumValueA: the index-th value with its type and data.
-long RegEnumValue(RegKey key, uint32_t index, std::string* name, uint32_t* type,
-                  std::string* data);
+long RegEnumValue(RegKey key, uint32_t index, std::string* name, uint32_t* type, std::string* data);
 // RegDeleteKeyA: fails with kAccessDenied when the key has subkeys (NT rule).
 long RegDeleteKey(RegKey parent, const std::string& subkey);
 long RegDeleteValue(RegKey key, const std::string& name);
@@ -196,6 +194,8 @@ constexpr uint32_t kDriveCdrom = 5;
 constexpr uint32_t kDriveRamDisk = 6;
 // GetDriveTypeA("X:" or "X:\").
 uint32_t GetDriveType(const std::string& root);
+// GetLogicalDrives: bit 0 (A:) to bit 25 (Z:) set for each drive that exists.
+uint32_t LogicalDrives();
 // The volume label of the drive ("D:"); empty when there is no medium or no label.
 std::string GetVolumeLabel(const std::string& drive);
 

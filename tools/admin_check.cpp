@@ -193,12 +193,27 @@ void CheckSettings(Report& report, Session& session) {
   }
 }
 
+void CheckLeftovers(Report& report, Session& session) {
+  for (const LeftoverFile& file : session.Folder().Leftovers()) {
+    const std::string run = "noxadmin run " + std::to_string(file.process_id);
+    if (file.set_aside) {
+      report.Add(file.name, "a per-user file (n.TBL, n.KWT or n.pmk) that " + run +
+                                " set aside and, ending early, never put back; rename it to "
+                                "the file it was or delete it");
+    } else {
+      report.Add(file.name, "a temporary table file of " + run +
+                                ", which ended before it finished; the next change removes it");
+    }
+  }
+}
+
 }  // namespace
 
 int Check(Session& session, const ParsedArgs&) {
   Report report(session.out());
   CheckUserTable(report, session);
   CheckSettings(report, session);
+  CheckLeftovers(report, session);
   if (report.count() == 0) {
     session.out() << "No problems found\n";
     return kExitOk;

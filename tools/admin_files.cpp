@@ -1,5 +1,6 @@
 #include "tools/admin_files.h"
 
+#include <climits>
 #include <cstdio>
 #include <memory>
 
@@ -10,6 +11,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,6 +71,41 @@ std::optional<CompanionFile> ParseCompanionName(const std::string& name) {
   return std::nullopt;
 }
 
+constexpr std::string_view kTemporaryPrefix = ".noxadmin-";
+
+// The decimal number that makes up all of `digits`; nothing when it is empty,
+// has another character or does not fit an int.
+std::optional<int> PositiveNumber(std::string_view digits) {
+  if (digits.empty() || digits.size() > 10) return std::nullopt;
+  long long number = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    number = number * 10 + (c - '0');
+  }
+  if (number <= 0 || number > INT_MAX) return std::nullopt;
+  return static_cast<int>(number);
+}
+
+// ".noxadmin-PID-N.tmp" or ".noxadmin-PID-N.aside" -> the file with its
+// process id; nothing for other names.
+std::optional<LeftoverFile> ParseTemporaryName(const std::string& name) {
+  std::string_view rest = name;
+  if (rest.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix) return std::nullopt;
+  rest.remove_prefix(kTemporaryPrefix.size());
+  const size_t dash = rest.find('-');
+  const size_t dot = rest.find('.');
+  if (dash == std::string_view::npos || dot == std::string_view::npos || dot < dash) {
+    return std::nullopt;
+  }
+  const std::optional<int> process_id = PositiveNumber(rest.substr(0, dash));
+  const std::string_view extension = rest.substr(dot);
+  if (!process_id || !PositiveNumber(rest.substr(dash + 1, dot - dash - 1)) ||
+      (extension != ".tmp" && extension != ".aside")) {
+    return std::nullopt;
+  }
+  return LeftoverFile{name, *process_id, extension == ".aside"};
+}
+
 #if defined(_WIN32)
 
 std::string LastErrorText() {
@@ -111,6 +148,21 @@ struct FdCloser {
 #endif
 
 }  // namespace
+
+bool ProcessRunning(int process_id) {
+  if (process_id <= 0) return false;
+#if defined(_WIN32)
+  ScopedHandle process(
+      OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, static_cast<DWORD>(process_id)));
+  // A process we may not open exists all the same.
+  if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
+  DWORD exit_code = 0;
+  return GetExitCodeProcess(process.get(), &exit_code) && exit_code == STILL_ACTIVE;
+#else
+  // EPERM: it exists but belongs to someone else.
+  return kill(static_cast<pid_t>(process_id), 0) == 0 || errno == EPERM;
+#endif
+}
 
 std::string JoinPath(const std::string& dir, std::string_view name) {
 #if defined(_WIN32)
@@ -283,7 +335,25 @@ std::vector<CompanionFile> TableFolder::Companions() const {
   return files;
 }
 
+std::vector<LeftoverFile> TableFolder::Leftovers() const {
+  std::vector<LeftoverFile> files;
+  for (const std::string& name : Names()) {
+    const std::optional<LeftoverFile> file = ParseTemporaryName(name);
+    if (file && !ProcessRunning(file->process_id)) files.push_back(*file);
+  }
+  return files;
+}
+
 namespace {
+
+// Deletes what ended runs left half done. A set-aside per-user file stays:
+// the run may have ended after the new table was in place but before the
+// file was renamed back, and then it holds the only copy.
+void RemoveLeftovers(const TableFolder& folder) {
+  for (const LeftoverFile& file : folder.Leftovers()) {
+    if (!file.set_aside) RemoveFile(JoinPath(folder.dir(), file.name));
+  }
+}
 
 // A per-user file set aside under a temporary name while the table changes.
 struct SetAside {
@@ -398,6 +468,7 @@ class CommitRun {
 }  // namespace
 
 void Commit(const TableFolder& folder, const FolderChange& change) {
+  RemoveLeftovers(folder);
   CommitRun(folder, change).Run();
 }
 

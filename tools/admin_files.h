@@ -40,6 +40,21 @@ struct CompanionFile {
   std::string extension;  // as found, without the dot
 };
 
+// A temporary file of a noxadmin run that ended before it finished (killed,
+// or the machine went down): ".noxadmin-PID-N.tmp", a whole new table or
+// program list that was never renamed into place, or ".noxadmin-PID-N.aside",
+// a per-user file set aside while records moved, which may be the only copy
+// of that file's contents.
+struct LeftoverFile {
+  std::string name;  // as found in the folder
+  int process_id = 0;
+  bool set_aside = false;
+};
+
+// Whether the process with this id is running (an id this system cannot
+// have counts as ended).
+bool ProcessRunning(int process_id);
+
 // The extensions of the per-user files, lower case.
 extern const std::vector<std::string> kCompanionExtensions;
 
@@ -64,6 +79,8 @@ class TableFolder {
 
   // Every per-user file, by number.
   std::vector<CompanionFile> Companions() const;
+  // The temporary files that noxadmin runs which have ended left behind.
+  std::vector<LeftoverFile> Leftovers() const;
 
  private:
   std::vector<std::string> Names() const;
@@ -106,7 +123,9 @@ struct FolderChange {
   std::optional<std::string> settings;
 };
 
-// Applies the change. Per-user files of records that moved are set aside
+// Applies the change, after removing the ".tmp" leftovers of ended runs
+// (never a running noxadmin's files, never a set-aside per-user file, which
+// `check` reports instead). Per-user files of records that moved are set aside
 // under temporary names, the new program lists written to temporary files,
 // the table replaced, then everything renamed into place; files of removed
 // records are deleted last. A failure before the table is replaced undoes

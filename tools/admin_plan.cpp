@@ -8,6 +8,7 @@
 #include <set>
 
 #include "clasps/clasps.h"
+#include "common/gcc_false_positives.h"
 #include "common/runtime_error.h"
 #include "explorer/frm_login.h"
 #include "platform/fake/fake_control.h"
@@ -276,11 +277,13 @@ std::string TextOf(const std::string& data) {
   return text;
 }
 
+NOX_GCC12_BUG105329_BEGIN
 std::string HexBytes(const std::string& data) {
   std::string text;
   for (char c : data) text += (text.empty() ? "" : ",") + Hex(static_cast<unsigned char>(c), 2);
   return text;
 }
+NOX_GCC12_BUG105329_END
 
 std::string ReadableValue(const fake::RegValueInfo& value) {
   switch (value.type) {
@@ -305,6 +308,7 @@ std::string RegFileText(const std::string& text) {
   return escaped;
 }
 
+NOX_GCC12_BUG105329_BEGIN
 std::string RegFileValue(const fake::RegValueInfo& value) {
   const std::string name = value.name.empty() ? "@" : "\"" + RegFileText(value.name) + "\"";
   switch (value.type) {
@@ -318,6 +322,7 @@ std::string RegFileValue(const fake::RegValueInfo& value) {
       return name + "=hex(" + std::to_string(value.type) + "):" + HexBytes(value.data);
   }
 }
+NOX_GCC12_BUG105329_END
 
 std::string WindowStateText(platform::WindowState state) {
   switch (state) {

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "common/catalogue.h"
+#include "common/gcc_false_positives.h"
 #include "common/ole_date.h"
 #include "common/runtime_error.h"
 #include "tools/admin_session.h"
@@ -42,7 +43,9 @@ void PrintColumns(std::ostream& out, const std::vector<std::vector<std::string>>
   }
 }
 
+NOX_GCC12_BUG105329_BEGIN
 std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
+NOX_GCC12_BUG105329_END
 
 std::string DateText(double ole_date) {
   if (ole_date == 0.0) return "never";

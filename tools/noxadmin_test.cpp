@@ -5,7 +5,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tools/admin_files.h"
 #include "tools/noxadmin_test_support.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace nox::admin {
 namespace {
@@ -412,6 +421,116 @@ TEST(NoxadminFiles, ATableEndingInACutRecordIsNotEdited) {
   EXPECT_NE(result.err.find("cut-off record"), std::string::npos) << result.err;
   EXPECT_EQ(ReadBytes(folder / "USER.TBL"), bytes);
   EXPECT_EQ(RunIn(folder, {"user", "list"}).code, kExitOk);
+}
+
+// ------------------------------------------------- runs that were killed
+
+#if defined(_WIN32)
+// The id of a child process that was started and killed.
+int KilledProcessId() {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  char command[] = "cmd.exe /c exit";
+  if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                      &startup, &process)) {
+    return 0;
+  }
+  TerminateProcess(process.hProcess, 9);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(process.dwProcessId);
+}
+
+// Leaves what a write killed before its rename leaves: a whole new table
+// under the temporary name of a process that no longer runs.
+std::string KilledWrite(const TempFolder& folder, const std::string& table) {
+  const std::string name = ".noxadmin-" + std::to_string(KilledProcessId()) + "-1.tmp";
+  WriteBytes(folder / name, table);
+  return name;
+}
+
+std::string OwnProcessId() { return std::to_string(GetCurrentProcessId()); }
+#else
+// A child process writes the table's temporary file the way every change
+// does and is killed (SIGKILL) before it can rename it; its id.
+int KillAfterWriting(const TempFolder& folder, const std::string& table) {
+  const pid_t child = fork();
+  if (child == 0) {
+    WriteTemporary((folder / "USER.TBL").string(), table);
+    raise(SIGKILL);
+    _exit(1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+  return child;
+}
+
+int KilledProcessId() {
+  TempFolder scratch;
+  return KillAfterWriting(scratch, "");
+}
+
+std::string KilledWrite(const TempFolder& folder, const std::string& table) {
+  const std::string prefix = ".noxadmin-" + std::to_string(KillAfterWriting(folder, table)) + "-";
+  for (const std::string& name : folder.Names()) {
+    if (name.rfind(prefix, 0) == 0) return name;
+  }
+  return "(no file " + prefix + "*)";
+}
+
+std::string OwnProcessId() { return std::to_string(getpid()); }
+#endif
+
+TEST(NoxadminLeftovers, AKilledWriteIsReportedThenRemovedButNoRunningOnesFiles) {
+  TempFolder folder;
+  ASSERT_EQ(RunIn(folder, {"user", "add", "alice"}).code, kExitOk);
+  const std::string table = ReadBytes(folder / "USER.TBL");
+  const std::string killed = KilledWrite(folder, table + table);
+  ASSERT_EQ(ReadBytes(folder / killed), table + table);
+  // The set-aside copy of a per-user file of the same killed run, and the
+  // files of a run still going (this process).
+  const std::string aside = killed.substr(0, killed.find_last_of('-') + 1) + "99.aside";
+  const std::string running = ".noxadmin-" + OwnProcessId() + "-1.tmp";
+  const std::string running_aside = ".noxadmin-" + OwnProcessId() + "-2.aside";
+  for (const std::string& name : {aside, running, running_aside}) WriteBytes(folder / name, "x");
+  EXPECT_EQ(ReadBytes(folder / "USER.TBL"), table);
+
+  const RunResult before = RunIn(folder, {"check"});
+  EXPECT_EQ(before.code, kExitFailed);
+  EXPECT_NE(before.out.find(killed + ": a temporary table file"), std::string::npos) << before.out;
+  EXPECT_NE(before.out.find(aside + ": a per-user file"), std::string::npos) << before.out;
+  EXPECT_EQ(before.out.find(".noxadmin-" + OwnProcessId()), std::string::npos) << before.out;
+  EXPECT_NE(before.out.find("\n2 problems\n"), std::string::npos) << before.out;
+
+  ASSERT_EQ(RunIn(folder, {"user", "add", "bob"}).code, kExitOk);
+  std::vector<std::string> expected = {aside, running, running_aside, "USER.TBL"};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(folder.Names(), expected);
+  const RunResult after = RunIn(folder, {"check"});
+  EXPECT_EQ(after.out.find(killed), std::string::npos) << after.out;
+  EXPECT_NE(after.out.find(aside), std::string::npos) << after.out;
+}
+
+TEST(NoxadminLeftovers, OnlyItsOwnTemporaryNamesAreRemoved) {
+  TempFolder folder;
+  ASSERT_EQ(RunIn(folder, {"user", "add", "alice"}).code, kExitOk);
+  const std::string ended = std::to_string(KilledProcessId());
+  const std::vector<std::string> others = {".noxadmin-" + ended + "-.tmp",
+                                           ".noxadmin-" + ended + "-1.tmp.bak",
+                                           ".noxadmin-" + ended + "x-1.tmp",
+                                           ".noxadmin-" + ended + "-1x.tmp",
+                                           "noxadmin-" + ended + "-1.tmp",
+                                           ".other-" + ended + "-1.tmp",
+                                           ".noxadmin-0-1.tmp",
+                                           ".noxadmin-99999999999-1.tmp"};
+  for (const std::string& name : others) WriteBytes(folder / name, "keep");
+  WriteBytes(folder / (".noxadmin-" + ended + "-3.tmp"), "stale");
+  ASSERT_EQ(RunIn(folder, {"user", "add", "bob"}).code, kExitOk);
+  for (const std::string& name : others) EXPECT_EQ(ReadBytes(folder / name), "keep") << name;
+  EXPECT_FALSE(fs::exists(folder / (".noxadmin-" + ended + "-3.tmp")));
 }
 
 // ---------------------------------------------------------- daily budget

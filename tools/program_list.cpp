@@ -1,5 +1,6 @@
 #include "tools/program_list.h"
 
+#include "common/gcc_false_positives.h"
 #include "common/list_input.h"
 #include "common/runtime_error.h"
 
@@ -12,10 +13,12 @@ constexpr std::string_view kLabelPrefix = "CD ";
 
 // An item in double quotes; one read unquoted because it held a quote goes
 // back unquoted (it holds no comma or line break then).
+NOX_GCC12_BUG105329_BEGIN
 std::string Quoted(std::string_view item) {
   if (item.find('"') != item.npos) return std::string(item);
   return "\"" + std::string(item) + "\"";
 }
+NOX_GCC12_BUG105329_END
 
 bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != text.npos; }
 

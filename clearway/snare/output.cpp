@@ -94,6 +94,16 @@ std::string CallTreeText(const std::string& entry) {
   return text.substr(std::min(text.find_first_not_of(' '), text.size()));
 }
 
+// " n : Call", the start of call-tree line n. Built up in steps: GCC 12
+// warns falsely (bug 105329) on a literal added to a temporary string.
+std::string CallTreeLabel(int number, const char* kind) {
+  std::string label = " ";
+  label += std::to_string(number);
+  label += " : ";
+  label += kind;
+  return label;
+}
+
 std::string UpToChain(const std::string& text) { return text.substr(0, text.find(" << ")); }
 
 std::string ErrorInformation(const SnareState& snare) {
@@ -137,7 +147,7 @@ void AddForwardedTraps(const SnareState& snare, const std::string& indent,
     const ErrorLevel& forwarded = snare.context[level];
     std::string text = RuntimeErrorText(forwarded);
     if (std::atoi(forwarded.line.c_str()) > 0) text += " on line " + forwarded.line;
-    lines->push_back(" " + std::to_string(lines->size() + 1) + " : Trap" + indent + text);
+    lines->push_back(CallTreeLabel(static_cast<int>(lines->size()) + 1, "Trap") + indent + text);
   }
 }
 
@@ -154,12 +164,12 @@ std::vector<std::string> CallTreeLines(const SnareState& snare) {
   const size_t erring = snare.forwarded_levels > 0 ? ErringEntry(snare) : 0;
   std::string indent = "\t";
   for (size_t k = 1; k < snare.snapshot.size(); ++k) {
-    indent = "\t" + std::string(k - 1, '\t');
-    lines.push_back(" " + std::to_string(lines.size() + 1) + " : Call" + indent +
+    indent.assign(k, '\t');
+    lines.push_back(CallTreeLabel(static_cast<int>(lines.size()) + 1, "Call") + indent +
                     CallTreeText(snare.snapshot[k]));
     if (k == erring) AddForwardedTraps(snare, indent, &lines);
   }
-  lines.push_back(" " + std::to_string(lines.size() + 1) + " : Error" + indent +
+  lines.push_back(CallTreeLabel(static_cast<int>(lines.size()) + 1, "Error") + indent +
                   RuntimeErrorText(snare.context[0]));
   return lines;
 }
@@ -170,9 +180,12 @@ int64_t ElapsedMilliseconds() {
 
 std::string pfTimeStamp(int64_t milliseconds) {
   // Formatted without the locale, so the separator is "." whatever it says.
-  const char* sign = milliseconds < 0 ? "-" : "";
   const int64_t magnitude = milliseconds < 0 ? -milliseconds : milliseconds;
-  return sign + Digits(magnitude / 1000, 5) + "." + Digits(magnitude % 1000, 3);
+  std::string stamp = milliseconds < 0 ? "-" : "";
+  stamp += Digits(magnitude / 1000, 5);
+  stamp += '.';
+  stamp += Digits(magnitude % 1000, 3);
+  return stamp;
 }
 
 std::string pfTrace(int64_t correction, TraceDirection direction, std::string_view entry) {

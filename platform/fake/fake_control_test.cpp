@@ -75,6 +75,7 @@ TEST_F(FakeControlTest, DriveTypesAndLabels) {
   for (size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(GetDriveType(cases[i].root), cases[i].type) << "case " << i << " " << cases[i].root;
   }
+  EXPECT_EQ(LogicalDrives(), 0b1100u) << "C: and D:";
   EXPECT_EQ(GetVolumeLabel("D:"), "NOXDISC");
   EXPECT_EQ(GetVolumeLabel("E:"), "");
   SetVolumeLabel('E', "GONE");

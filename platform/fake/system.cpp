@@ -58,6 +58,14 @@ uint32_t GetDriveType(const std::string& root) {
   return drive < 0 ? kDriveNoRootDir : TheState().drive_types[drive];
 }
 
+uint32_t LogicalDrives() {
+  uint32_t drives = 0;
+  for (int drive = 0; drive < 26; ++drive) {
+    if (TheState().drive_types[drive] != kDriveNoRootDir) drives |= 1u << drive;
+  }
+  return drives;
+}
+
 std::string GetVolumeLabel(const std::string& drive) {
   int index = RootDrive(drive);
   if (index < 0) return "";

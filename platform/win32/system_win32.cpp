@@ -102,6 +102,8 @@ uint32_t GetDriveType(const std::string& root) {
   return GetDriveTypeA(root.empty() ? nullptr : DriveRoot(root).c_str());
 }
 
+uint32_t LogicalDrives() { return GetLogicalDrives(); }
+
 std::string GetVolumeLabel(const std::string& drive) {
   // No "insert a disk" box for an empty drive: just no label.
   UINT previous_mode = SetErrorMode(SEM_FAILCRITICALERRORS);

@@ -46,6 +46,11 @@ TEST(Win32System, VersionAndDrives) {
   EXPECT_EQ(GetDriveType("C:\\"), kDriveFixed);
   EXPECT_EQ(GetDriveType("C:"), kDriveFixed) << "the facade adds the root's backslash";
   EXPECT_EQ(GetVolumeLabel("Y:"), "") << "no such drive";
+  const uint32_t drives = LogicalDrives();
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    const bool listed = (drives >> (letter - 'A')) & 1;
+    EXPECT_EQ(listed, GetDriveType(std::string(1, letter) + ":") != kDriveNoRootDir) << letter;
+  }
 }
 
 TEST(Win32System, ClockReadsLocalTime) {

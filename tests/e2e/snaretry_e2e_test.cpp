@@ -105,7 +105,10 @@ class SnaretryE2eTest : public ::testing::Test {
   // Runs snaretry.exe with its current directory in the work folder, keeping
   // this program's windows answering until it ends. Its exit code, or -1.
   int RunSnaretry(const std::string& arguments, const std::function<void()>& while_running = {}) {
-    std::string command = "\"" + Path("snaretry.exe") + "\" " + arguments;
+    std::string command = "\"";
+    command += Path("snaretry.exe");
+    command += "\" ";
+    command += arguments;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};

@@ -5,7 +5,7 @@
 #
 #   tests/e2e/demo/run_demo.sh BUILD_DIR
 #
-# BUILD_DIR is a mingw64 build holding explorer.exe, Clearway.exe, CLASPS.dll, Tessel.dll,
+# BUILD_DIR is a mingw64 build holding explorer.exe, Clearway.exe, snaretry.exe, CLASPS.dll, Tessel.dll,
 # noxadmin.exe, e2e_start_recorder.exe and demo_snapshot.exe in bin/. Runs
 # headless: windows go to Wine's null graphics driver. The prefix has no
 # drive Z:, and every program runs with its current directory in drive_c.
@@ -44,7 +44,7 @@ NOX_BUILD_DIR=$work/unused "$repo/tests/wine/prefix" "$prefix" >/dev/null
 drive_c=$prefix/drive_c
 system=$drive_c/windows/system32
 mkdir -p "$drive_c/Nox"
-for file in explorer.exe Clearway.exe CLASPS.dll Tessel.dll noxadmin.exe demo_snapshot.exe; do
+for file in explorer.exe Clearway.exe snaretry.exe CLASPS.dll Tessel.dll noxadmin.exe demo_snapshot.exe; do
   cp "$bin/$file" "$drive_c/Nox/"
 done
 # Stand-ins for the real Windows shell and the companion program: they note
@@ -171,5 +171,13 @@ echo "  (still there: ${remaining:-none})"
 if [[ -f $system/Timedate.cpl && ! -f $system/123456789.123 ]]; then
   echo "  (123456789.123 is Timedate.cpl again: the Date/Time panel is back)"
 fi
+
+Title "The uninstaller's error trap at work: snaretry.exe /depth 2 53"
+printf '[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\nCapture To Disk=1\r\nLog File=snare.log\r\n[include]\r\nResources=0\r\nMemory=0\r\nUser=0\r\n' \
+  >"$drive_c/Nox/SNCLIENT.INI"
+Win 'C:\Nox\snaretry.exe' /depth 2 53 >/dev/null 2>&1 || true
+echo "  SNCLIENT.INI: Silent Run=1, Write To Disk=1, Capture To Disk=1, Log File=snare.log"
+echo "  C:\Nox\snare.log (traced calls, the trapped error and its error log):"
+tr -d '\r' <"$drive_c/Nox/snare.log" | sed '/^$/d; s/^/    /'
 echo
 echo "nox demo: done"
