@@ -96,6 +96,8 @@ std::string pfMsg(int number) {
     case 36: return "Error No. ";
     case 37: return "Description ";
     case 38: return "Category ";
+    case 39:
+      return " bytes";
     case 40: return "YES";
     case 41: return "NO";
     case 42: return "&Continue";

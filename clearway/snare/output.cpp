@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "clearway/snare/snare_internal.h"
 
@@ -133,7 +134,7 @@ std::string RuntimeErrorText(const ErrorLevel& error) {
 size_t ErringEntry(const SnareState& snare) {
   const std::string module = UpToChain(snare.context[0].module);
   const std::string procedure = UpToChain(snare.context[0].procedure);
-  for (size_t k = snare.snapshot.size() - 1; k >= 1; --k) {
+  for (size_t k = snare.snapshot.size(); k-- > 1;) {
     const std::string& entry = snare.snapshot[k];
     if (entry.find(module) != std::string::npos && entry.find(procedure) != std::string::npos) {
       return k;
@@ -142,34 +143,38 @@ size_t ErringEntry(const SnareState& snare) {
   return 0;
 }
 
-std::string ForwardedTraps(const SnareState& snare, const std::string& indent, int* line_number) {
-  std::string lines;
+void AddForwardedTraps(const SnareState& snare, const std::string& indent,
+                       std::vector<std::string>* lines) {
   for (int level = 1; level <= snare.forwarded_levels; ++level) {
     const ErrorLevel& forwarded = snare.context[level];
     std::string text = RuntimeErrorText(forwarded);
     if (std::atoi(forwarded.line.c_str()) > 0) text += " on line " + forwarded.line;
-    lines += DetailText(CallTreeLabel(++*line_number, "Trap") + indent + text);
+    lines->push_back(CallTreeLabel(static_cast<int>(lines->size()) + 1, "Trap") + indent + text);
   }
-  return lines;
 }
 
 std::string CallTree(const SnareState& snare) {
   std::string block = std::string(kCrLf) + pfMsg(28) + kCrLf;
-  const size_t erring = snare.forwarded_levels > 0 ? ErringEntry(snare) : 0;
-  int line_number = 0;
-  std::string indent = "\t";
-  for (size_t k = 1; k < snare.snapshot.size(); ++k) {
-    indent.assign(k, '\t');
-    block +=
-        DetailText(CallTreeLabel(++line_number, "Call") + indent + CallTreeText(snare.snapshot[k]));
-    if (k == erring) block += ForwardedTraps(snare, indent, &line_number);
-  }
-  block += DetailText(CallTreeLabel(++line_number, "Error") + indent +
-                      RuntimeErrorText(snare.context[0]));
+  for (const std::string& line : CallTreeLines(snare)) block += DetailText(line);
   return block;
 }
 
 }  // namespace
+
+std::vector<std::string> CallTreeLines(const SnareState& snare) {
+  std::vector<std::string> lines;
+  const size_t erring = snare.forwarded_levels > 0 ? ErringEntry(snare) : 0;
+  std::string indent = "\t";
+  for (size_t k = 1; k < snare.snapshot.size(); ++k) {
+    indent.assign(k, '\t');
+    lines.push_back(CallTreeLabel(static_cast<int>(lines.size()) + 1, "Call") + indent +
+                    CallTreeText(snare.snapshot[k]));
+    if (k == erring) AddForwardedTraps(snare, indent, &lines);
+  }
+  lines.push_back(CallTreeLabel(static_cast<int>(lines.size()) + 1, "Error") + indent +
+                  RuntimeErrorText(snare.context[0]));
+  return lines;
+}
 
 int64_t ElapsedMilliseconds() {
   return static_cast<uint32_t>(platform::TimerMilliseconds() - Snare().start_ms);

@@ -62,7 +62,7 @@ MemoryStatus GetMemoryStatus() {
   MEMORYSTATUSEX status = {};
   status.dwLength = sizeof status;
   if (!GlobalMemoryStatusEx(&status)) return {};
-  return MemoryStatus{status.dwMemoryLoad, status.ullAvailPhys};
+  return MemoryStatus{status.dwMemoryLoad, status.ullAvailPhys, status.ullTotalPhys};
 }
 
 std::string ProgramFileName() {

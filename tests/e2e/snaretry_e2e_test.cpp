@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/win32/win32_api.h"
+#include "tests/e2e/snare_dialog_driver.h"
 
 namespace {
 
@@ -204,7 +205,10 @@ TEST_F(SnaretryE2eTest, MonitorWindowGetsEveryLineAndCanHoldTheProgram) {
   HWND window = OpenMonitor();
   ASSERT_NE(window, nullptr);
   DWORD paused_since = 0;
+  nox::e2e::DialogCloser dialog;
   const int code = RunSnaretry("/depth 2 5", [&] {
+    // Without settings the error dialog is shown: the user presses Continue.
+    dialog.Tick();
     if (!monitor.paused) return;
     if (paused_since == 0) paused_since = GetTickCount();
     // Held: no further line arrives until the monitor lets go.
@@ -215,6 +219,7 @@ TEST_F(SnaretryE2eTest, MonitorWindowGetsEveryLineAndCanHoldTheProgram) {
   g_monitor = nullptr;
   ASSERT_EQ(code, 0);
   EXPECT_NE(paused_since, 0u);
+  EXPECT_EQ(dialog.dialogs_closed(), 1);
   std::vector<std::string> lines;
   for (const std::string& line : monitor.lines) lines.push_back(WithoutTimes(line));
   ASSERT_EQ(lines.size(), 8u);
@@ -238,7 +243,9 @@ TEST_F(SnaretryE2eTest, SilentRunAloneWritesNothing) {
 }
 
 TEST_F(SnaretryE2eTest, WithoutSettingsTheErrorIsLoggedInTheCurrentDirectory) {
-  ASSERT_EQ(RunSnaretry("/source \"1!Remote!rmod!Sub R!7!53\" 5"), 0);
+  nox::e2e::DialogCloser dialog;
+  ASSERT_EQ(RunSnaretry("/source \"1!Remote!rmod!Sub R!7!53\" 5", [&] { dialog.Tick(); }), 0);
+  EXPECT_EQ(dialog.dialogs_closed(), 1);
   const std::string log = ReadAll(std::string(kWorkFolder) + "\\snerror.log");
   EXPECT_NE(log.find(kZone + "Source        snaretry (local) << Remote (remote)\r\n"),
             std::string::npos)
