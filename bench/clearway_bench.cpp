@@ -10,37 +10,20 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_runs.h"
 #include "tests/e2e/e2e_machine.h"
 
 namespace {
 
+using nox::bench::Median;
+using nox::bench::OwnDirectory;
+using nox::bench::RunToEnd;
 using nox::e2e::Machine;
 using nox::e2e::MakeUser;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kRuns = 15;
 constexpr const char* kEducationHigh = "53520,63759,3670485";
-
-std::string OwnDirectory() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder = path;
-  return folder.substr(0, folder.find_last_of('\\'));
-}
-
-bool RunToEnd(const std::string& program, std::string command_line) {
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      nox::e2e::kRoot, &startup, &process)) {
-    return false;
-  }
-  WaitForSingleObject(process.hProcess, INFINITE);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
-  return true;
-}
 
 // One warm-up run, then kRuns timed ones; `prepare` runs untimed before each.
 double MedianMs(const std::function<bool()>& run, const std::function<bool()>& prepare) {
@@ -52,13 +35,12 @@ double MedianMs(const std::function<bool()>& run, const std::function<bool()>& p
     if (!run()) return 0;
     times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
   }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
+  return Median(std::move(times));
 }
 
 std::string ReadFileText(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "";
   std::string data(GetFileSize(file, nullptr), '\0');
   DWORD read = 0;
@@ -103,8 +85,10 @@ int main() {
   // The same run with every traced call written to disk, one file append a line.
   const std::string settings = std::string(nox::e2e::kProgramDir) + "\\SNCLIENT.INI";
   const std::string trace = std::string(nox::e2e::kRoot) + "\\trace.log";
-  WriteFileText(settings, "[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\n"
-                          "Capture To Disk=1\r\nLog File=" + trace + "\r\n");
+  WriteFileText(settings,
+                "[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\n"
+                "Capture To Disk=1\r\nLog File=" +
+                    trace + "\r\n");
   const double traced_ms = MedianMs(
       [&] { return machine.StartProgram("Clearway.exe", "secret /u") && machine.WaitForExit(); },
       [&] { return DeleteFileA(trace.c_str()), login(); });

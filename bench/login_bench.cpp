@@ -12,43 +12,20 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_runs.h"
 #include "tests/e2e/e2e_machine.h"
 
 namespace {
 
+using nox::bench::Median;
+using nox::bench::OwnDirectory;
+using nox::bench::RunToEnd;
 using nox::e2e::Machine;
 using nox::e2e::MakeUser;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kRuns = 15;
 constexpr const char* kEducationHigh = "53520,63759,3670485";
-
-std::string OwnDirectory() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder = path;
-  return folder.substr(0, folder.find_last_of('\\'));
-}
-
-// Runs a program to its end; false when it could not be started.
-bool RunToEnd(const std::string& program, std::string command_line) {
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(program.empty() ? nullptr : program.c_str(), command_line.data(), nullptr,
-                      nullptr, FALSE, 0, nullptr, nox::e2e::kRoot, &startup, &process)) {
-    return false;
-  }
-  WaitForSingleObject(process.hProcess, INFINITE);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
-  return true;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
 
 struct Timing {
   double median_ms = 0;

@@ -216,6 +216,14 @@ class WriteSettingsWin32Test : public ::testing::Test {
     guard_.Save(hkcu, kAppDefaults98);
 
     ForgetSavedStartMenus();
+    // An earlier login in this prefix (another test's) may have left the
+    // all-users switch on; the Windows 98 run must be seen not to set it.
+    {
+      platform::ScopedRegKey policies;
+      platform::RegOpenKey(hklm, kPolicies + "\\Explorer", platform::kKeyAllAccess,
+                           policies.receive());
+      platform::RegDeleteValue(policies.get(), "NoStartMenuSubFolders");
+    }
 
     system_directory_ = platform::SystemDirectory();
     windows_directory_ = platform::WindowsDirectory();

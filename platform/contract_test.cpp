@@ -1062,5 +1062,21 @@ TEST_F(FileContract, ProfileReader) {
   EXPECT_EQ(GetProfileString("Sec", "plain", "d", At("absent.ini")), "d");
 }
 
+TEST_F(FileContract, DriveRootsFreeSpaceFileTimesAndVersions) {
+  const std::vector<std::string> roots = LogicalDriveRoots();
+  EXPECT_NE(std::find(roots.begin(), roots.end(), "C:\\"), roots.end());
+  for (const std::string& root : roots) EXPECT_EQ(root.size(), 3u) << root;
+  uint64_t free_bytes = kSentinel;
+  EXPECT_TRUE(GetDiskFreeBytes("C:\\", &free_bytes));
+  Put("stamped.txt", "x");
+  LocalTime time;
+  EXPECT_TRUE(GetFileTime(At("stamped.txt"), &time));
+  EXPECT_GE(time.year, 2000);
+  EXPECT_FALSE(GetFileTime(At("absent.txt"), &time));
+  uint16_t parts[4] = {1, 2, 3, 4};
+  EXPECT_FALSE(GetFileVersion(At("stamped.txt"), parts)) << "a file without a version resource";
+  EXPECT_FALSE(GetFileVersion(At("absent.txt"), parts));
+}
+
 }  // namespace
 }  // namespace platform

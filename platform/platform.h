@@ -262,6 +262,7 @@ void SuppressSystemErrorBoxes();
 struct MemoryStatus {
   uint32_t load_percent = 0;
   uint64_t available_physical = 0;  // bytes
+  uint64_t total_physical = 0;      // bytes
 };
 MemoryStatus GetMemoryStatus();
 
@@ -297,6 +298,50 @@ void EnableWindow(WindowHandle window, bool enable);
 void PumpMessages();
 // A breakpoint when a debugger is attached; nothing otherwise.
 void BreakIntoDebugger();
+
+// ------------------------------------------------- system report support
+// What the error trap's system information report reads about the machine.
+// Figures are 64-bit: disks and memory beyond 2 GiB are reported whole.
+
+// GetLogicalDriveStringsA with a 255-character buffer: the roots ("A:\",
+// "C:\", ...) in order; empty when the call fails.
+std::vector<std::string> LogicalDriveRoots();
+// GetDiskFreeSpaceA on the root: bytes per sector x sectors per cluster x
+// free clusters. False when the call fails.
+bool GetDiskFreeBytes(const std::string& root, uint64_t* bytes);
+// The fixed file version of a file's version resource (GetFileVersionInfoA,
+// VerQueryValueA "\"), most significant part first. False when any step fails.
+bool GetFileVersion(const std::string& path, uint16_t parts[4]);
+// The file's last-write time, local. False when the file is missing.
+bool GetFileTime(const std::string& path, LocalTime* time);
+// GetModuleHandleA(name) != 0: a module of that name is loaded in this process.
+bool ModuleLoaded(const std::string& name);
+
+struct MachineFacts {
+  uint32_t processor_type = 0;  // dwProcessorType: 386, 486, 586, ...
+  uint32_t processor_count = 0;
+  bool mouse_present = false;  // SM_MOUSEPRESENT
+  bool debug_system = false;   // SM_DEBUG
+  int32_t colors = 0;          // GetDeviceCaps(screen, NUMCOLORS)
+  int32_t driver_version = 0;  // GetDeviceCaps(screen, DRIVERVERSION)
+  int32_t screen_width = 0;    // pixels
+  int32_t screen_height = 0;
+};
+MachineFacts GetMachineFacts();
+
+struct WaveDevices {
+  uint32_t count = 0;           // waveOutGetNumDevs
+  bool first_known = false;     // waveOutGetDevCapsA(0) succeeded
+  uint32_t driver_version = 0;  // of device 0: major in the high byte
+  std::string product_name;     // of device 0
+};
+WaveDevices GetWaveDevices();
+
+// Prints the lines on the default printer as one job named `title`. False,
+// with nothing printed, when there is no default printer or printing fails.
+bool PrintLines(const std::string& title, const std::vector<std::string>& lines);
+// WinHelpA(owner, file, HELP_CONTEXT, context). Owner 0: none.
+void ShowHelpContext(WindowHandle owner, const std::string& file, uint32_t context);
 
 // ----------------------------------------------------------------- screen
 // Screen size in twips (15 twips a pixel at 96 DPI).

@@ -34,6 +34,7 @@ struct NumberRange {
 };
 
 // Tested in this order; the first range holding the number wins.
+// clang-format off
 constexpr NumberRange kCategoryRanges[] = {
     {35600, 35618, 64}, {40000, 40059, 65}, {40500, 40516, 66},
     {3452, 3453, 63},   {3455, 3461, 63},   {3463, 3463, 63},   {3465, 3465, 63},
@@ -70,9 +71,11 @@ constexpr NumberRange kCategoryRanges[] = {
     {31026, 31029, 57}, {31031, 31039, 57},
     {31999, 32750, 14}, {32767, 32767, 14},
 };
+// clang-format on
 
 }  // namespace
 
+// clang-format off
 std::string pfMsg(int number) {
   switch (number) {
     case 16: return " error";
@@ -93,6 +96,8 @@ std::string pfMsg(int number) {
     case 36: return "Error No. ";
     case 37: return "Description ";
     case 38: return "Category ";
+    case 39:
+      return " bytes";
     case 40: return "YES";
     case 41: return "NO";
     case 42: return "&Continue";
@@ -148,5 +153,6 @@ std::string pfCategoryName(int category) {
     default: return "Unknown Error Class";
   }
 }
+// clang-format on
 
 }  // namespace nox

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "clearway/snare/snare_internal.h"
 
@@ -53,9 +54,11 @@ void AppendToFile(const std::string& path, const std::string& text) {
 
 // The log file's path; relative paths are taken from the current directory.
 std::string LogFilePath(const std::string& log_file) {
-  const bool absolute = log_file.size() >= 2 && (log_file[1] == ':' || log_file.substr(0, 2) == "\\\\");
+  const bool absolute =
+      log_file.size() >= 2 && (log_file[1] == ':' || log_file.substr(0, 2) == "\\\\");
   if (absolute) return log_file;
-  if (!log_file.empty() && log_file[0] == '\\') return platform::CurrentDirectory().substr(0, 2) + log_file;
+  if (!log_file.empty() && log_file[0] == '\\')
+    return platform::CurrentDirectory().substr(0, 2) + log_file;
   return platform::CurrentDirectory() + "\\" + log_file;
 }
 
@@ -93,6 +96,16 @@ std::string CallTreeText(const std::string& entry) {
   return text.substr(std::min(text.find_first_not_of(' '), text.size()));
 }
 
+// " n : Call", the start of call-tree line n. Built up in steps: GCC 12
+// warns falsely (bug 105329) on a literal added to a temporary string.
+std::string CallTreeLabel(int number, const char* kind) {
+  std::string label = " ";
+  label += std::to_string(number);
+  label += " : ";
+  label += kind;
+  return label;
+}
+
 std::string UpToChain(const std::string& text) { return text.substr(0, text.find(" << ")); }
 
 std::string ErrorInformation(const SnareState& snare) {
@@ -121,7 +134,7 @@ std::string RuntimeErrorText(const ErrorLevel& error) {
 size_t ErringEntry(const SnareState& snare) {
   const std::string module = UpToChain(snare.context[0].module);
   const std::string procedure = UpToChain(snare.context[0].procedure);
-  for (size_t k = snare.snapshot.size() - 1; k >= 1; --k) {
+  for (size_t k = snare.snapshot.size(); k-- > 1;) {
     const std::string& entry = snare.snapshot[k];
     if (entry.find(module) != std::string::npos && entry.find(procedure) != std::string::npos) {
       return k;
@@ -130,34 +143,38 @@ size_t ErringEntry(const SnareState& snare) {
   return 0;
 }
 
-std::string ForwardedTraps(const SnareState& snare, const std::string& indent, int* line_number) {
-  std::string lines;
+void AddForwardedTraps(const SnareState& snare, const std::string& indent,
+                       std::vector<std::string>* lines) {
   for (int level = 1; level <= snare.forwarded_levels; ++level) {
     const ErrorLevel& forwarded = snare.context[level];
     std::string text = RuntimeErrorText(forwarded);
     if (std::atoi(forwarded.line.c_str()) > 0) text += " on line " + forwarded.line;
-    lines += DetailText(" " + std::to_string(++*line_number) + " : Trap" + indent + text);
+    lines->push_back(CallTreeLabel(static_cast<int>(lines->size()) + 1, "Trap") + indent + text);
   }
-  return lines;
 }
 
 std::string CallTree(const SnareState& snare) {
   std::string block = std::string(kCrLf) + pfMsg(28) + kCrLf;
-  const size_t erring = snare.forwarded_levels > 0 ? ErringEntry(snare) : 0;
-  int line_number = 0;
-  std::string indent = "\t";
-  for (size_t k = 1; k < snare.snapshot.size(); ++k) {
-    indent = "\t" + std::string(k - 1, '\t');
-    block += DetailText(" " + std::to_string(++line_number) + " : Call" + indent +
-                        CallTreeText(snare.snapshot[k]));
-    if (k == erring) block += ForwardedTraps(snare, indent, &line_number);
-  }
-  block += DetailText(" " + std::to_string(++line_number) + " : Error" + indent +
-                      RuntimeErrorText(snare.context[0]));
+  for (const std::string& line : CallTreeLines(snare)) block += DetailText(line);
   return block;
 }
 
 }  // namespace
+
+std::vector<std::string> CallTreeLines(const SnareState& snare) {
+  std::vector<std::string> lines;
+  const size_t erring = snare.forwarded_levels > 0 ? ErringEntry(snare) : 0;
+  std::string indent = "\t";
+  for (size_t k = 1; k < snare.snapshot.size(); ++k) {
+    indent.assign(k, '\t');
+    lines.push_back(CallTreeLabel(static_cast<int>(lines.size()) + 1, "Call") + indent +
+                    CallTreeText(snare.snapshot[k]));
+    if (k == erring) AddForwardedTraps(snare, indent, &lines);
+  }
+  lines.push_back(CallTreeLabel(static_cast<int>(lines.size()) + 1, "Error") + indent +
+                  RuntimeErrorText(snare.context[0]));
+  return lines;
+}
 
 int64_t ElapsedMilliseconds() {
   return static_cast<uint32_t>(platform::TimerMilliseconds() - Snare().start_ms);
@@ -165,9 +182,12 @@ int64_t ElapsedMilliseconds() {
 
 std::string pfTimeStamp(int64_t milliseconds) {
   // Formatted without the locale, so the separator is "." whatever it says.
-  const char* sign = milliseconds < 0 ? "-" : "";
   const int64_t magnitude = milliseconds < 0 ? -milliseconds : milliseconds;
-  return sign + Digits(magnitude / 1000, 5) + "." + Digits(magnitude % 1000, 3);
+  std::string stamp = milliseconds < 0 ? "-" : "";
+  stamp += Digits(magnitude / 1000, 5);
+  stamp += '.';
+  stamp += Digits(magnitude % 1000, 3);
+  return stamp;
 }
 
 std::string pfTrace(int64_t correction, TraceDirection direction, std::string_view entry) {

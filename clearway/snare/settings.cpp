@@ -72,8 +72,8 @@ void StartUp(SnareState& snare) {
   snare.code_pointers.assign(kMaxLevel + 1, 0);
   snare.snapshot.assign(1, "");
   const platform::LocalTime now = platform::Now();
-  snare.call_stack[0] = pfMsg(32) + " <" + platform::ShortDateText(now) + ", " +
-                        platform::LongTimeText(now) + ">";
+  snare.call_stack[0] =
+      pfMsg(32) + " <" + platform::ShortDateText(now) + ", " + platform::LongTimeText(now) + ">";
   platform::SuppressSystemErrorBoxes();
   if (FileExists(settings_path)) {
     snare.settings = ReadSnareSettings(settings_path, snare.program_folder);

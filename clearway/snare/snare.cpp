@@ -20,6 +20,14 @@ void WaitWhileBusy() {
   while (Snare().busy) platform::PumpMessages();
 }
 
+// " n", a level as the call-stack table writes it. Built up in steps: GCC
+// 12 warns falsely (bug 105329) on a literal added to a temporary string.
+std::string LevelText(int32_t level) {
+  std::string text = " ";
+  text += std::to_string(level);
+  return text;
+}
+
 std::string Tabs(int32_t count) { return std::string(std::max(count, 0), '\t'); }
 
 std::string UpperTrimmed(std::string text) {
@@ -66,7 +74,7 @@ void Push(const std::string& module, const std::string& procedure, const std::st
     ++snare.trace_counter;
     pfOut(pfTrace(snare.entry_correction, TraceDirection::kEntry, entry));
   }
-  if (recorded) snare.call_stack[snare.level] = " " + std::to_string(snare.level) + " : " + entry;
+  if (recorded) snare.call_stack[snare.level] = LevelText(snare.level) + " : " + entry;
   platform::SuppressSystemErrorBoxes();
   EndOfCall(&snare.entry_correction);
 }
@@ -113,7 +121,8 @@ void Pop(const std::string& module, const std::string& procedure, const std::str
   }
   if (Tracing()) {
     ++snare.trace_counter;
-    pfOut(pfTrace(snare.exit_correction, TraceDirection::kExit, stored.substr(stored.find(" : ") + 3)));
+    pfOut(pfTrace(snare.exit_correction, TraceDirection::kExit,
+                  stored.substr(stored.find(" : ") + 3)));
   }
   snare.call_stack[snare.level].clear();
   snare.code_pointers[snare.level] = 0;
@@ -180,7 +189,7 @@ void RecordForwardedLevels(const std::string& source) {
 void TakeSnapshot() {
   SnareState& snare = Snare();
   const int32_t recorded = std::min(snare.level, kMaxLevel);
-  snare.snapshot.assign(1, " " + std::to_string(snare.level));
+  snare.snapshot.assign(1, LevelText(snare.level));
   for (int32_t level = 1; level <= recorded; ++level) {
     snare.snapshot.push_back(snare.call_stack[level]);
   }
@@ -242,8 +251,7 @@ void pfErr(int32_t number, const std::string& routine) {
   const std::string text = routine + " " + pfMsg(23) + " " + std::to_string(number) + ", '" +
                            StandardErrorText(number) + "', inside SNARE\r\n";
   if (platform::MessageBox(text, "Snare" + pfMsg(24), platform::kMbIconStop) == 0) {
-    platform::MessageBox(pfMsg(25) + std::to_string(number) + pfMsg(26) + "0", "",
-                         platform::kMbOk);
+    platform::MessageBox(pfMsg(25) + std::to_string(number) + pfMsg(26) + "0", "", platform::kMbOk);
   }
 }
 
@@ -277,8 +285,7 @@ std::vector<ForwardedLevel> ParseForwardedSource(std::string_view source) {
   return levels;
 }
 
-void snPUSH(const std::string& module, const std::string& procedure,
-            const std::string& arguments) {
+void snPUSH(const std::string& module, const std::string& procedure, const std::string& arguments) {
   try {
     Push(module, procedure, arguments);
   } catch (const std::exception&) {
@@ -286,8 +293,7 @@ void snPUSH(const std::string& module, const std::string& procedure,
   }
 }
 
-void snPOP(const std::string& module, const std::string& procedure,
-           const std::string& arguments) {
+void snPOP(const std::string& module, const std::string& procedure, const std::string& arguments) {
   try {
     Pop(module, procedure, arguments);
   } catch (const std::exception&) {

@@ -34,15 +34,12 @@ constexpr int16_t kActionBreakRetry = 5;  // Break: debugger, then retry
 
 // A routine starts: module ("Clearway"), procedure as declared ("Sub main")
 // and its argument description ("()", "(regline=..., dwtype=4)").
-void snPUSH(const std::string& module, const std::string& procedure,
-            const std::string& arguments);
+void snPUSH(const std::string& module, const std::string& procedure, const std::string& arguments);
 // A routine leaves. An exit that does not match the innermost entry abandons
 // the recorded nesting.
-void snPOP(const std::string& module, const std::string& procedure,
-           const std::string& arguments);
+void snPOP(const std::string& module, const std::string& procedure, const std::string& arguments);
 // A statement of the routine failed with `error`: records, logs, shows and
 // mails it as configured; returns the action code (0 or 5).
-int16_t snERROR(const std::string& module, const std::string& procedure,
-                const TrappedError& error);
+int16_t snERROR(const std::string& module, const std::string& procedure, const TrappedError& error);
 
 }  // namespace nox

@@ -70,10 +70,11 @@ struct SnareState {
   int16_t current_code_pointer = 0;
   std::string user_text;
   std::string system_text;
+  std::string help_file;  // the application's; the dialog lends it to "snare.hlp"
   int16_t dialog_result = 0;
 
   SnareSettings settings;
-  std::string program_folder;  // without a trailing "\"
+  std::string program_folder;   // without a trailing "\"
   std::string executable_name;  // without its extension
   std::string trace_prefix;     // "[" + executable name + "] "
   std::string project_name;
@@ -112,6 +113,9 @@ std::string pfTrace(int64_t correction, TraceDirection direction, std::string_vi
 void pfOut(const std::string& text);
 void pfLogLine(const std::string& text);
 void pfLog();
+// The error log's call tree: the snapshot's calls, the forwarded traps after
+// the erring entry, and the "Error" line with "Runtime error".
+std::vector<std::string> CallTreeLines(const SnareState& snare);
 
 // The levels an error forwarded by another instrumented component carries
 // in its source text: "count!source!module!procedure!line!number!..." (at

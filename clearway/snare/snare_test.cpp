@@ -1,9 +1,10 @@
+#include "clearway/snare/snare.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "clearway/snare/snare.h"
 #include "clearway/snare/snare_internal.h"
 #include "platform/fake/fake_control.h"
 
@@ -31,7 +32,9 @@ class SnareTest : public ::testing::Test {
     fake::SetProgramFileName("C:\\NOX\\Clearway.exe");
     fake::SetProgramVersion({1, 4, 0});
   }
-  static std::string File(const std::string& path) { return fake::FileBytes(path).value_or("<none>"); }
+  static std::string File(const std::string& path) {
+    return fake::FileBytes(path).value_or("<none>");
+  }
 };
 
 // ------------------------------------------------------------ trace lines
@@ -40,7 +43,7 @@ struct TraceCase {
   const char* include;   // the [include] section of SNCLIENT.INI
   const char* outer_in;  // the outer routine's entry line after the time stamp
   const char* inner_in;
-  const char* suffix;    // what every trace line ends with before CR LF
+  const char* suffix;  // what every trace line ends with before CR LF
 };
 
 TEST_F(SnareTest, TraceLinesFollowTheIncludeSettings) {
@@ -66,8 +69,10 @@ TEST_F(SnareTest, TraceLinesFollowTheIncludeSettings) {
   for (size_t i = 0; i < std::size(cases); ++i) {
     SetUp();
     const TraceCase& c = cases[i];
-    fake::PutFile(kIni, std::string("[log file]\nWrite To Disk=1\nCapture To Disk=1\nLog File=trace.log\n"
-                                    "[include]\n") + c.include);
+    fake::PutFile(kIni,
+                  std::string("[log file]\nWrite To Disk=1\nCapture To Disk=1\nLog File=trace.log\n"
+                              "[include]\n") +
+                      c.include);
     fake::SetMemoryStatus({37, 5000000000});
     fake::SetTimerMilliseconds(4000000000u);  // wraps during the run
     snPUSH("Clearway", "Sub main", "()");
@@ -80,9 +85,8 @@ TEST_F(SnareTest, TraceLinesFollowTheIncludeSettings) {
     const std::string inner_out = std::string("<-") + (c.inner_in + 2);
     const std::string s = c.suffix;
     EXPECT_EQ(File("C:\\NOX\\trace.log"),
-              "[Clearway] " + kStart + "\r\n\r\n" +
-                  "[Clearway] [00001] [00000.000]" + c.outer_in + s + "\r\n\r\n" +
-                  "[Clearway] [00002] [300000.000]" + c.inner_in + s + "\r\n\r\n" +
+              "[Clearway] " + kStart + "\r\n\r\n" + "[Clearway] [00001] [00000.000]" + c.outer_in +
+                  s + "\r\n\r\n" + "[Clearway] [00002] [300000.000]" + c.inner_in + s + "\r\n\r\n" +
                   "[Clearway] [00003] [300000.005]" + inner_out + s + "\r\n\r\n" +
                   "[Clearway] [00004] [300000.005]" + outer_out + s + "\r\n\r\n")
         << "case " << i;
@@ -92,7 +96,7 @@ TEST_F(SnareTest, TraceLinesFollowTheIncludeSettings) {
 
 TEST_F(SnareTest, TimeStampsAlwaysUseAPointAndNeverCutTheIntegerPart) {
   const std::pair<int64_t, const char*> cases[] = {
-      {0, "00000.000"}, {3250, "00003.250"}, {12346, "00012.346"},
+      {0, "00000.000"},        {3250, "00003.250"},       {12346, "00012.346"},
       {99999999, "99999.999"}, {100000000, "100000.000"}, {-1, "-00000.001"}};
   for (const auto& [ms, text] : cases) EXPECT_EQ(pfTimeStamp(ms), text) << ms;
 }
@@ -193,10 +197,14 @@ TEST_F(SnareTest, StartUpReadsTheProgramAndItsSurroundings) {
 }
 
 TEST_F(SnareTest, MonitorTitles) {
-  const std::pair<const char*, bool> cases[] = {
-      {"Verdin Snare", true},   {"Verdin Snare -", true}, {"Verdin Snare - trace", true},
-      {"Verdin Snares", false}, {"Verdin Snare-", false}, {"verdin snare", false},
-      {"", false},              {"Verdin Snar", false}};
+  const std::pair<const char*, bool> cases[] = {{"Verdin Snare", true},
+                                                {"Verdin Snare -", true},
+                                                {"Verdin Snare - trace", true},
+                                                {"Verdin Snares", false},
+                                                {"Verdin Snare-", false},
+                                                {"verdin snare", false},
+                                                {"", false},
+                                                {"Verdin Snar", false}};
   for (const auto& [title, monitor] : cases) EXPECT_EQ(IsMonitorTitle(title), monitor) << title;
 }
 
@@ -205,7 +213,8 @@ TEST_F(SnareTest, MonitorTitles) {
 std::vector<intptr_t> g_pause_answers;  // answers to 0x464 wParam 1, in turn
 
 intptr_t PausingMonitor(const fake::SentMessage& message) {
-  if (message.message == 0x000C) return message.text.find("Sub main") != std::string::npos ? 128 : 0;
+  if (message.message == 0x000C)
+    return message.text.find("Sub main") != std::string::npos ? 128 : 0;
   if (message.wparam == 2) return 0;
   if (g_pause_answers.empty()) return 0;
   const intptr_t answer = g_pause_answers.front();
@@ -230,9 +239,9 @@ TEST_F(SnareTest, MonitorGetsEveryLineAndCanPauseTheProgram) {
       pause_asks.push_back(m.wparam);
     }
   }
-  EXPECT_EQ(texts, (std::vector<std::string>{
-                       "[Clearway] " + kStart + "\r\n",
-                       "[Clearway] [00001] [00000.000]->Clearway : Sub main\r\n"}));
+  EXPECT_EQ(texts,
+            (std::vector<std::string>{"[Clearway] " + kStart + "\r\n",
+                                      "[Clearway] [00001] [00000.000]->Clearway : Sub main\r\n"}));
   EXPECT_EQ(pause_asks, (std::vector<uintptr_t>{1, 2, 1, 2, 1}));
   EXPECT_EQ(fake::MessagePumps(), 2);
   ASSERT_EQ(fake::EnableWindowCalls().size(), 2u);
@@ -277,7 +286,8 @@ TEST_F(SnareTest, LevelsPastTheTableAreCountedButNotRecorded) {
   for (int depth : {1001, 1500}) {
     SetUp();
     fake::PutFile(kIni, "[preferences]\nSilent Run=1");
-    for (int i = 1; i <= depth; ++i) snPUSH("snaretry", "Sub Nest", "(depth=" + std::to_string(i) + ")");
+    for (int i = 1; i <= depth; ++i)
+      snPUSH("snaretry", "Sub Nest", "(depth=" + std::to_string(i) + ")");
     EXPECT_EQ(Snare().level, depth);
     EXPECT_EQ(Snare().call_stack.size(), 1001u);
     EXPECT_EQ(Snare().call_stack[1000].substr(0, 8), " 1000 : ");
@@ -305,18 +315,16 @@ TEST_F(SnareTest, ErrorLogOfALocalErrorByteForByte) {
                 "Error Information\r\n"
                 "Error 0\r\n" +
                 kZone + "Category      File System (disk, directory or file) access error\r\n" +
-                kZone + "Source        Clearway (local)\r\n" +
-                kZone + "Module        hidea\r\n" +
-                kZone + "Procedure     Sub RegWrite\r\n" +
-                kZone + "Line Number   20\r\n" +
-                kZone + "Error No.     53\r\n" +
-                kZone + "Description   File not found\r\n"
+                kZone + "Source        Clearway (local)\r\n" + kZone + "Module        hidea\r\n" +
+                kZone + "Procedure     Sub RegWrite\r\n" + kZone + "Line Number   20\r\n" + kZone +
+                "Error No.     53\r\n" + kZone +
+                "Description   File not found\r\n"
                 "\r\n"
                 "\r\n"
                 "Call Tree & Arguments\r\n" +
-                kZone + " 1 : Call\tClearway : Sub main : ()\r\n" +
-                kZone + " 2 : Call\t\thidea : Sub RegWrite : (regline=x)\r\n" +
-                kZone + " 3 : Error\t\tRuntime error 53, File not found\r\n"
+                kZone + " 1 : Call\tClearway : Sub main : ()\r\n" + kZone +
+                " 2 : Call\t\thidea : Sub RegWrite : (regline=x)\r\n" + kZone +
+                " 3 : Error\t\tRuntime error 53, File not found\r\n"
                 "\r\n"
                 "System State Information\r\n"
                 "\r\n"
@@ -335,7 +343,7 @@ TEST_F(SnareTest, ErrorContextOfTrappedErrors) {
     const char* module;  // the trapping routine
     const char* procedure;
     TrappedError error;
-    const char* source, *module0, *procedure0, *category, *description;
+    const char *source, *module0, *procedure0, *category, *description;
     int number;
   };
   const Case cases[] = {
@@ -348,8 +356,8 @@ TEST_F(SnareTest, ErrorContextOfTrappedErrors) {
        "Application-defined or object-defined error", 336},
       {"hidea", "Sub RegWrite", Trap(99999), "Clearway (local)", "hidea", "Sub RegWrite",
        "User defined  error", "Application-defined or object-defined error", 99999},
-      {"hidea", "Sub RegWrite", Trap(-2147221504 + 513), "Clearway (local)", "hidea", "Sub RegWrite",
-       "Remote OLE Automation error",
+      {"hidea", "Sub RegWrite", Trap(-2147221504 + 513), "Clearway (local)", "hidea",
+       "Sub RegWrite", "Remote OLE Automation error",
        "Application-defined or object-defined error : Application-defined or object-defined error",
        513},
       {"hidea", "Sub RegWrite", Trap(-2147221504 + 53), "Clearway (local)", "hidea", "Sub RegWrite",
@@ -376,14 +384,25 @@ TEST_F(SnareTest, ErrorContextOfTrappedErrors) {
 
 TEST_F(SnareTest, ErrorCategoriesFirstMatchWins) {
   const std::pair<int32_t, const char*> cases[] = {
-      {11, "General run-time"}, {53, "File System (disk, directory or file) access"},
-      {70, "Network "}, {336, "Form, control, property or object value"},
-      {338, "Form, control, property or object value"}, {440, "Object Linking and Embedding"},
-      {3452, "Replication"}, {3454, "Data Access"}, {710, "Design-time"}, {708, "File System (disk, directory or file) access"},
-      {457, "ODBC"}, {35600, "Windows 95 Custom Control"}, {32767, "Custom Control or user defined"},
-      {32766, "Common Dialog"}, {0, "User defined "}, {99999, "User defined "},
+      {11, "General run-time"},
+      {53, "File System (disk, directory or file) access"},
+      {70, "Network "},
+      {336, "Form, control, property or object value"},
+      {338, "Form, control, property or object value"},
+      {440, "Object Linking and Embedding"},
+      {3452, "Replication"},
+      {3454, "Data Access"},
+      {710, "Design-time"},
+      {708, "File System (disk, directory or file) access"},
+      {457, "ODBC"},
+      {35600, "Windows 95 Custom Control"},
+      {32767, "Custom Control or user defined"},
+      {32766, "Common Dialog"},
+      {0, "User defined "},
+      {99999, "User defined "},
       {-5, "Remote OLE Automation"}};
-  for (const auto& [number, name] : cases) EXPECT_EQ(pfCategoryName(pfCategory(number)), name) << number;
+  for (const auto& [number, name] : cases)
+    EXPECT_EQ(pfCategoryName(pfCategory(number)), name) << number;
   EXPECT_EQ(pfCategoryName(1), "Unknown Error Class");
 }
 
@@ -454,7 +473,8 @@ TEST_F(SnareTest, WithoutSettingsTheShownErrorIsLoggedInTheCurrentDirectory) {
 }
 
 TEST_F(SnareTest, ErrorLineGoesToTheTraceSinks) {
-  fake::PutFile(kIni, "[preferences]\nSilent Run=1\n[log file]\nWrite To Disk=1\nCapture To Disk=1");
+  fake::PutFile(kIni,
+                "[preferences]\nSilent Run=1\n[log file]\nWrite To Disk=1\nCapture To Disk=1");
   snPUSH("Clearway", "Sub main", "()");
   snERROR("Clearway", "Sub main", TrappedError{53, "", "", 0, 30});
   EXPECT_NE(File("C:\\NOX\\error.log")

@@ -61,9 +61,7 @@ bool SameSwitch(const std::string& word, std::string_view name) {
   return true;
 }
 
-void RaiseTheError(const Options& options) {
-  Raise(options.number, options.source.value_or(""));
-}
+void RaiseTheError(const Options& options) { Raise(options.number, options.source.value_or("")); }
 
 void Hidden(const Options& options) {
   TracedRoutine routine = TracedRoutine::Unannounced("hiddenmod", "Sub Hidden");
@@ -71,8 +69,9 @@ void Hidden(const Options& options) {
 }
 
 void Nest(int32_t depth, const Options& options) {
-  TracedRoutine routine(kModule, "Sub Nest",
-                        [&] { return ArgumentList({{"depth", std::to_string(depth)}}); });
+  TracedRoutine routine(kModule, "Sub Nest", [&] {
+    return ArgumentList({{"depth", std::to_string(depth)}});
+  });
   if (depth > 1) {
     routine.Do(10, [&] { Nest(depth - 1, options); });
   } else if (options.unannounced) {

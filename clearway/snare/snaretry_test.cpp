@@ -24,9 +24,16 @@ TEST(SnaretryCommandLineTest, TakesItsSwitchesAndOneNumber) {
       {"/source \"2!a b!m!p!1!2\" /unannounced 70", true, 1, 70, "2!a b!m!p!1!2", true, false},
       {"/depth 2000 1", true, 2000, 1, nullptr, false, false},
       {"/source Other 2147483647", true, 1, 2147483647, "Other", false, false},
-      {"/depth 2001 1", false}, {"/depth 0 1", false}, {"/depth x 1", false},
-      {"", false}, {"/twice", false}, {"5 6", false}, {"2147483648", false},
-      {"/source", false}, {"\"", false}, {"12345678901234567890", false},
+      {"/depth 2001 1", false},
+      {"/depth 0 1", false},
+      {"/depth x 1", false},
+      {"", false},
+      {"/twice", false},
+      {"5 6", false},
+      {"2147483648", false},
+      {"/source", false},
+      {"\"", false},
+      {"12345678901234567890", false},
   };
   for (const Case& c : cases) {
     const auto options = ParseCommandLine(c.line);
@@ -85,8 +92,8 @@ TEST_F(SnaretryRunTest, VariantsReachTheTrapAsTheyShould) {
       {"/unannounced 70", "Module        hiddenmod << snaretry\r\n", 1},
       {"/twice 5", "Source        snaretry (local)\r\n", 2},
       {"/source Other 5", "Source        Other (remote)\r\n", 1},
-      {"/source \"1!Remote!rmod!Sub R!7!53\" 5",
-       "Runtime error 53, File not found on line 7\r\n", 1},
+      {"/source \"1!Remote!rmod!Sub R!7!53\" 5", "Runtime error 53, File not found on line 7\r\n",
+       1},
       {"/depth 2000 5", " 1001 : Error", 1},
   };
   for (const Case& c : cases) {

@@ -16,8 +16,8 @@ std::string ArgumentList(
   return list + ")";
 }
 
-TracedRoutine::TracedRoutine(std::string module, std::string procedure,
-                             DescribeArguments describe, OnError on_error)
+TracedRoutine::TracedRoutine(std::string module, std::string procedure, DescribeArguments describe,
+                             OnError on_error)
     : module_(std::move(module)),
       procedure_(std::move(procedure)),
       describe_(std::move(describe)),

@@ -1,6 +1,8 @@
 // The instrumentation helper's handler, with the error dialog's answer
 // scripted: this test program brings its own pfDialog and pfMail, so the
 // trap's are not linked in.
+#include "clearway/snare/traced_routine.h"
+
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "clearway/snare/snare_internal.h"
-#include "clearway/snare/traced_routine.h"
 #include "common/runtime_error.h"
 #include "platform/fake/fake_control.h"
 

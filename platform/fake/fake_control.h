@@ -122,6 +122,30 @@ struct EnableWindowCall {
 const std::vector<EnableWindowCall>& EnableWindowCalls();
 int MessagePumps();
 
+// ------------------------------------------------- system report support
+// After Reset: the drive roots follow the drive types (every letter whose
+// drive has a file system), no free space, no version resources, file times
+// the clock's current time, no module loaded, no machine facts, no wave
+// device, no printer.
+void SetDiskFreeBytes(char letter, uint64_t bytes);
+// Gives the file (which need not exist) a version resource.
+void SetFileVersion(const std::string& path, const uint16_t parts[4]);
+void SetModuleLoaded(const std::string& name);
+void SetMachineFacts(const MachineFacts& facts);
+void SetWaveDevices(const WaveDevices& devices);
+void SetPrinterPresent(bool present);
+struct PrintJob {
+  std::string title;
+  std::vector<std::string> lines;
+};
+const std::vector<PrintJob>& PrintJobs();
+struct HelpCall {
+  WindowHandle owner;
+  std::string file;
+  uint32_t context;
+};
+const std::vector<HelpCall>& HelpCalls();
+
 // ---------------------------------------------------------------- libraries
 // Makes FindLibraryExport(library, export_name) return `address`. Library
 // names match without regard to case and on the file name alone (a folder

@@ -111,6 +111,16 @@ struct State {
   std::vector<EnableWindowCall> enable_window_calls;
   int message_pumps = 0;
 
+  // System report support.
+  std::array<uint64_t, 26> disk_free_bytes{};
+  std::map<std::string, std::array<uint16_t, 4>> file_versions;  // by folded path
+  std::vector<std::string> loaded_modules;                       // folded names
+  MachineFacts machine_facts;
+  WaveDevices wave_devices;
+  bool printer_present = false;
+  std::vector<PrintJob> print_jobs;
+  std::vector<HelpCall> help_calls;
+
   // Libraries: folded file name -> export name -> address.
   std::map<std::string, std::map<std::string, void*>> library_exports;
 };

@@ -93,9 +93,7 @@ void SetVisibleProgramWindows(const std::vector<WindowHandle>& windows) {
   TheState().visible_program_windows = windows;
 }
 
-const std::vector<EnableWindowCall>& EnableWindowCalls() {
-  return TheState().enable_window_calls;
-}
+const std::vector<EnableWindowCall>& EnableWindowCalls() { return TheState().enable_window_calls; }
 
 int MessagePumps() { return TheState().message_pumps; }
 

@@ -1,12 +1,12 @@
 // The error trap's window, timer, memory and version calls over winmm,
 // kernel32, user32 and version.dll. A separate object file, so programs that
 // never trap errors do not import winmm.
+#include <mmsystem.h>
+
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/win32/win32_api.h"
-
-#include <mmsystem.h>
 
 namespace platform {
 
@@ -14,8 +14,8 @@ namespace {
 
 std::string FormattedDate(const SYSTEMTIME& time) {
   char buffer[128] = {};
-  int length = GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, buffer,
-                              sizeof buffer);
+  int length =
+      GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, buffer, sizeof buffer);
   return length > 0 ? std::string(buffer, length - 1) : "";
 }
 
@@ -62,7 +62,7 @@ MemoryStatus GetMemoryStatus() {
   MEMORYSTATUSEX status = {};
   status.dwLength = sizeof status;
   if (!GlobalMemoryStatusEx(&status)) return {};
-  return MemoryStatus{status.dwMemoryLoad, status.ullAvailPhys};
+  return MemoryStatus{status.dwMemoryLoad, status.ullAvailPhys, status.ullTotalPhys};
 }
 
 std::string ProgramFileName() {

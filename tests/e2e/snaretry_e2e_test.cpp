@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/win32/win32_api.h"
+#include "tests/e2e/snare_dialog_driver.h"
 
 namespace {
 
@@ -27,8 +28,8 @@ std::string OwnDirectory() {
 std::string Path(const std::string& name) { return std::string(kFolder) + "\\" + name; }
 
 std::string ReadAll(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "<none>";
   std::string data(GetFileSize(file, nullptr), '\0');
   DWORD read = 0;
@@ -104,7 +105,10 @@ class SnaretryE2eTest : public ::testing::Test {
   // Runs snaretry.exe with its current directory in the work folder, keeping
   // this program's windows answering until it ends. Its exit code, or -1.
   int RunSnaretry(const std::string& arguments, const std::function<void()>& while_running = {}) {
-    std::string command = "\"" + Path("snaretry.exe") + "\" " + arguments;
+    std::string command = "\"";
+    command += Path("snaretry.exe");
+    command += "\" ";
+    command += arguments;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -132,8 +136,9 @@ class SnaretryE2eTest : public ::testing::Test {
 };
 
 TEST_F(SnaretryE2eTest, WriteToDiskGivesTheExactErrorLog) {
-  WriteAll(Path("SNCLIENT.INI"),
-           "[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\nLog File=snare.log\r\n");
+  WriteAll(
+      Path("SNCLIENT.INI"),
+      "[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\nLog File=snare.log\r\n");
   ASSERT_EQ(RunSnaretry("/depth 2 53"), 0);
   EXPECT_EQ(WithoutTimes(ReadAll(Path("snare.log"))),
             "<when> - start Snare client v5.00.04 (for Visual Basic 5.0) data capture\r\n" +
@@ -142,19 +147,17 @@ TEST_F(SnaretryE2eTest, WriteToDiskGivesTheExactErrorLog) {
                 "Error Information\r\n"
                 "Error 0\r\n" +
                 kZone + "Category      File System (disk, directory or file) access error\r\n" +
-                kZone + "Source        snaretry (local)\r\n" +
-                kZone + "Module        snaretry\r\n" +
-                kZone + "Procedure     Sub Nest\r\n" +
-                kZone + "Line Number   20\r\n" +
-                kZone + "Error No.     53\r\n" +
-                kZone + "Description   File not found\r\n"
+                kZone + "Source        snaretry (local)\r\n" + kZone +
+                "Module        snaretry\r\n" + kZone + "Procedure     Sub Nest\r\n" + kZone +
+                "Line Number   20\r\n" + kZone + "Error No.     53\r\n" + kZone +
+                "Description   File not found\r\n"
                 "\r\n"
                 "\r\n"
                 "Call Tree & Arguments\r\n" +
-                kZone + " 1 : Call\tsnaretry : Sub main : ()\r\n" +
-                kZone + " 2 : Call\t\tsnaretry : Sub Nest : (depth=2)\r\n" +
-                kZone + " 3 : Call\t\t\tsnaretry : Sub Nest : (depth=1)\r\n" +
-                kZone + " 4 : Error\t\t\tRuntime error 53, File not found\r\n"
+                kZone + " 1 : Call\tsnaretry : Sub main : ()\r\n" + kZone +
+                " 2 : Call\t\tsnaretry : Sub Nest : (depth=2)\r\n" + kZone +
+                " 3 : Call\t\t\tsnaretry : Sub Nest : (depth=1)\r\n" + kZone +
+                " 4 : Error\t\t\tRuntime error 53, File not found\r\n"
                 "\r\n"
                 "System State Information\r\n"
                 "\r\n"
@@ -169,21 +172,28 @@ TEST_F(SnaretryE2eTest, CaptureToDiskTracesEveryCallWithOrWithoutArguments) {
     WriteAll(Path("SNCLIENT.INI"),
              std::string("[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\n"
                          "Capture To Disk=1\r\n[include]\r\nResources=0\r\nMemory=0\r\nUser=0\r\n"
-                         "Arguments=") + arguments + "\r\n");
+                         "Arguments=") +
+                 arguments + "\r\n");
     ASSERT_EQ(RunSnaretry("/twice 11"), 0);
     const std::string log = WithoutTimes(ReadAll(Path("error.log")));
     const std::string args = arguments[0] == '1' ? " : (depth=1)" : "";
     const std::string main_args = arguments[0] == '1' ? " : ()" : "";
     const std::string expected_start =
-        "[snaretry] <when> - start Snare client v5.00.04 (for Visual Basic 5.0) data capture\r\n\r\n"
-        "[snaretry] [00001] [time]->snaretry : Sub main" + main_args + "\r\n\r\n"
-        "[snaretry] [00002] [time]->\tsnaretry : Sub Nest" + args + "\r\n\r\n"
+        "[snaretry] <when> - start Snare client v5.00.04 (for Visual Basic 5.0) data "
+        "capture\r\n\r\n"
+        "[snaretry] [00001] [time]->snaretry : Sub main" +
+        main_args +
+        "\r\n\r\n"
+        "[snaretry] [00002] [time]->\tsnaretry : Sub Nest" +
+        args +
+        "\r\n\r\n"
         "[snaretry] ERROR 11 at snaretry : Sub Nest : Line 20 : Division by zero\r\n";
     EXPECT_EQ(log.substr(0, expected_start.size()), expected_start) << arguments;
     const std::string expected_end =
         "[snaretry] [00004] [time]->\tsnaretry : Sub Nest" + args + "\r\n\r\n";
     EXPECT_NE(log.find(expected_end), std::string::npos) << log;
-    const std::string last = "[snaretry] [00006] [time]<-snaretry : Sub main" + main_args + "\r\n\r\n";
+    const std::string last =
+        "[snaretry] [00006] [time]<-snaretry : Sub main" + main_args + "\r\n\r\n";
     EXPECT_EQ(log.substr(log.size() - std::min(log.size(), last.size())), last) << arguments;
   }
 }
@@ -195,7 +205,10 @@ TEST_F(SnaretryE2eTest, MonitorWindowGetsEveryLineAndCanHoldTheProgram) {
   HWND window = OpenMonitor();
   ASSERT_NE(window, nullptr);
   DWORD paused_since = 0;
+  nox::e2e::DialogCloser dialog;
   const int code = RunSnaretry("/depth 2 5", [&] {
+    // Without settings the error dialog is shown: the user presses Continue.
+    dialog.Tick();
     if (!monitor.paused) return;
     if (paused_since == 0) paused_since = GetTickCount();
     // Held: no further line arrives until the monitor lets go.
@@ -206,16 +219,19 @@ TEST_F(SnaretryE2eTest, MonitorWindowGetsEveryLineAndCanHoldTheProgram) {
   g_monitor = nullptr;
   ASSERT_EQ(code, 0);
   EXPECT_NE(paused_since, 0u);
+  EXPECT_EQ(dialog.dialogs_closed(), 1);
   std::vector<std::string> lines;
   for (const std::string& line : monitor.lines) lines.push_back(WithoutTimes(line));
   ASSERT_EQ(lines.size(), 8u);
-  EXPECT_EQ(lines[0],
-            "[snaretry] <when> - start Snare client v5.00.04 (for Visual Basic 5.0) data capture\r\n");
+  EXPECT_EQ(
+      lines[0],
+      "[snaretry] <when> - start Snare client v5.00.04 (for Visual Basic 5.0) data capture\r\n");
   // Without settings: no arguments, no memory figures.
   EXPECT_EQ(lines[1], "[snaretry] [00001] [time]->snaretry : Sub main\r\n");
   EXPECT_EQ(lines[2], "[snaretry] [00002] [time]->\tsnaretry : Sub Nest\r\n");
-  EXPECT_EQ(lines[4],
-            "[snaretry] ERROR 5 at snaretry : Sub Nest : Line 20 : Invalid procedure call or argument");
+  EXPECT_EQ(
+      lines[4],
+      "[snaretry] ERROR 5 at snaretry : Sub Nest : Line 20 : Invalid procedure call or argument");
   EXPECT_EQ(lines[7], "[snaretry] [00006] [time]<-snaretry : Sub main\r\n");
 }
 
@@ -227,7 +243,9 @@ TEST_F(SnaretryE2eTest, SilentRunAloneWritesNothing) {
 }
 
 TEST_F(SnaretryE2eTest, WithoutSettingsTheErrorIsLoggedInTheCurrentDirectory) {
-  ASSERT_EQ(RunSnaretry("/source \"1!Remote!rmod!Sub R!7!53\" 5"), 0);
+  nox::e2e::DialogCloser dialog;
+  ASSERT_EQ(RunSnaretry("/source \"1!Remote!rmod!Sub R!7!53\" 5", [&] { dialog.Tick(); }), 0);
+  EXPECT_EQ(dialog.dialogs_closed(), 1);
   const std::string log = ReadAll(std::string(kWorkFolder) + "\\snerror.log");
   EXPECT_NE(log.find(kZone + "Source        snaretry (local) << Remote (remote)\r\n"),
             std::string::npos)

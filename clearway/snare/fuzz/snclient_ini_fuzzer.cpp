@@ -16,9 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   nox::snERROR("Clearway", "Sub main", nox::TrappedError{53, "", "", 0, 1});
   nox::snPOP("Clearway", "Sub main", "()");
   const nox::SnareSettings& settings = nox::Snare().settings;
-  for (int16_t value : {settings.silent_run, settings.display_mode, settings.include_resources,
-                        settings.include_memory, settings.include_arguments,
-                        settings.include_user}) {
+  for (int16_t value :
+       {settings.silent_run, settings.display_mode, settings.include_resources,
+        settings.include_memory, settings.include_arguments, settings.include_user}) {
     if (value < -9 || value > 0) __builtin_trap();
   }
   if (settings.email_address.size() > 254 || nox::Snare().level != 0) __builtin_trap();

@@ -40,6 +40,26 @@ WinText() {
   Win "$@" 2>/dev/null | tr -d '\r'
 }
 
+# The registry values that differ between two snapshots, grouped by key:
+# "name  before  ->  after".
+RegistryChanges() {
+  awk -F'|' '
+    FNR == NR { if ($1 == "REG") before[$2 "|" $3] = $5; next }
+    $1 == "REG" {
+      id = $2 "|" $3
+      was = (id in before) ? before[id] : "(not set)"
+      if (was != $5) printf "%s\t    %-28s %s  ->  %s\n", $2, $3, was, $5
+      seen[id] = 1
+    }
+    END {
+      for (id in before) if (!(id in seen)) {
+        split(id, part, "|")
+        printf "%s\t    %-28s %s  ->  (deleted)\n", part[1], part[2], before[id]
+      }
+    }' "$1" "$2" | LC_ALL=C sort -t "$(printf '\t')" -k1,1 -s |
+    awk -F'\t' '$1 != key { key = $1; print "  " key } { print $2 }'
+}
+
 Title "Making the demo machine (a fresh Wine prefix)"
 NOX_BUILD_DIR=$work/unused "$repo/tests/wine/prefix" "$prefix" >/dev/null
 drive_c=$prefix/drive_c
@@ -87,21 +107,7 @@ done
 
 Title "What the login changed in the registry"
 Win 'C:\Nox\demo_snapshot.exe' 'C:\MSDOS.SYS' 2>/dev/null | tr -d '\r' | sort >"$work/after"
-awk -F'|' '
-  FNR == NR { if ($1 == "REG") before[$2 "|" $3] = $5; next }
-  $1 == "REG" {
-    id = $2 "|" $3
-    was = (id in before) ? before[id] : "(not set)"
-    if (was != $5) printf "%s\t    %-28s %s  ->  %s\n", $2, $3, was, $5
-    seen[id] = 1
-  }
-  END {
-    for (id in before) if (!(id in seen)) {
-      split(id, part, "|")
-      printf "%s\t    %-28s %s  ->  (deleted)\n", part[1], part[2], before[id]
-    }
-  }' "$work/before" "$work/after" | LC_ALL=C sort -t "$(printf '\t')" -k1,1 -s |
-  awk -F'\t' '$1 != key { key = $1; print "  " key } { print $2 }'
+RegistryChanges "$work/before" "$work/after"
 
 Title "Files"
 awk -F'|' '
@@ -166,21 +172,7 @@ echo "Clearway.exe ended with exit code $status; no message box (the password wa
 
 Title "What Clearway changed back in the registry"
 Win 'C:\Nox\demo_snapshot.exe' 'C:\MSDOS.SYS' 2>/dev/null | tr -d '\r' | sort >"$work/uninstalled"
-awk -F'|' '
-  FNR == NR { if ($1 == "REG") before[$2 "|" $3] = $5; next }
-  $1 == "REG" {
-    id = $2 "|" $3
-    was = (id in before) ? before[id] : "(not set)"
-    if (was != $5) printf "%s\t    %-28s %s  ->  %s\n", $2, $3, was, $5
-    seen[id] = 1
-  }
-  END {
-    for (id in before) if (!(id in seen)) {
-      split(id, part, "|")
-      printf "%s\t    %-28s %s  ->  (deleted)\n", part[1], part[2], before[id]
-    }
-  }' "$work/login" "$work/uninstalled" | LC_ALL=C sort -t "$(printf '\t')" -k1,1 -s |
-  awk -F'\t' '$1 != key { key = $1; print "  " key } { print $2 }'
+RegistryChanges "$work/login" "$work/uninstalled"
 
 Title "Table files Clearway removed from the system directory"
 ls "$system" | grep -i -E '^([0-9]+\.(tbl|kwt|tbb|kwb|pmk|pmb)|user\.(tbl|tbb|cur)|pwd\.tbl|noxsettings\.tbl)$' |

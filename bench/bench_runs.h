@@ -1,0 +1,41 @@
+// What the Wine benchmarks share: the benchmark's own folder, running a
+// program to its end, the median of a set of times.
+#pragma once
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/e2e_machine.h"
+
+namespace nox::bench {
+
+inline std::string OwnDirectory() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder = path;
+  return folder.substr(0, folder.find_last_of('\\'));
+}
+
+// Runs a program to its end, its current directory the machine's root;
+// false when it could not be started.
+inline bool RunToEnd(const std::string& program, std::string command_line) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(program.empty() ? nullptr : program.c_str(), command_line.data(), nullptr,
+                      nullptr, FALSE, 0, nullptr, nox::e2e::kRoot, &startup, &process)) {
+    return false;
+  }
+  WaitForSingleObject(process.hProcess, INFINITE);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return true;
+}
+
+inline double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+}  // namespace nox::bench
