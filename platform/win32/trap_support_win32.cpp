@@ -1,12 +1,13 @@
 // The error trap's window, timer, memory and version calls over winmm,
 // kernel32, user32 and version.dll. A separate object file, so programs that
 // never trap errors do not import winmm.
-#include <mmsystem.h>
-
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/win32/win32_api.h"
+
+// After windows.h, which it builds on.
+#include <mmsystem.h>
 
 namespace platform {
 
