@@ -1,12 +1,14 @@
 // The error trap's window, timer, memory and version calls over winmm,
 // kernel32, user32 and version.dll. A separate object file, so programs that
 // never trap errors do not import winmm.
-#include <mmsystem.h>
-
 #include <vector>
 
 #include "platform/platform.h"
+// <mmsystem.h> needs the types of <windows.h> first.
+// clang-format off
 #include "platform/win32/win32_api.h"
+#include <mmsystem.h>
+// clang-format on
 
 namespace platform {
 
