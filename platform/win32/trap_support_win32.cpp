@@ -4,10 +4,11 @@
 #include <vector>
 
 #include "platform/platform.h"
+// <mmsystem.h> needs the types of <windows.h> first.
+// clang-format off
 #include "platform/win32/win32_api.h"
-
-// After windows.h, which it builds on.
 #include <mmsystem.h>
+// clang-format on
 
 namespace platform {
 
