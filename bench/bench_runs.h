@@ -1,21 +1,17 @@
-// What the Wine benchmarks share: the benchmark's own folder, running a
-// program to its end, the median of a set of times.
+// What the Wine benchmarks share: running a program to its end, the median
+// of a set of times (and the benchmark's own folder).
 #pragma once
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "tests/e2e/e2e_files.h"
 #include "tests/e2e/e2e_machine.h"
 
 namespace nox::bench {
 
-inline std::string OwnDirectory() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder = path;
-  return folder.substr(0, folder.find_last_of('\\'));
-}
+using nox::e2e::OwnDirectory;
 
 // Runs a program to its end, its current directory the machine's root;
 // false when it could not be started.

@@ -5,16 +5,12 @@
 #include <sstream>
 
 #include "common/ole_date.h"
+#include "tests/e2e/e2e_files.h"
 
 namespace nox::e2e {
 namespace {
 
-std::string OwnDirectory() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder = path;
-  return folder.substr(0, folder.find_last_of('\\'));
-}
+using nox::e2e::OwnDirectory;
 
 // Every file the earlier tests or logins may have left in the system directory.
 const char* const kSystemFiles[] = {"USER.TBL", "NoxSettings.TBL", "user.cur",     "1.TBL",
@@ -125,9 +121,10 @@ void Machine::SaveShellFolders() {
                         reinterpret_cast<BYTE*>(data.data()), &data_size) != ERROR_SUCCESS) {
         break;
       }
-      shell_folders_.push_back(
-          {Root(root_word), path, std::string(name, name_size),
-           {type, std::string(data.data(), data_size)}});
+      shell_folders_.push_back({Root(root_word),
+                                path,
+                                std::string(name, name_size),
+                                {type, std::string(data.data(), data_size)}});
     }
     RegCloseKey(key);
   }

@@ -11,10 +11,13 @@
 
 #include "tessel/cipher_core.h"
 #include "tessel/test_library.h"
+#include "tests/e2e/e2e_files.h"
 #include "tests/e2e/e2e_machine.h"
 
 namespace nox::e2e {
 namespace {
+
+using nox::e2e::OwnDirectory;
 
 constexpr const char* kUninstallKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Nox";
@@ -36,13 +39,6 @@ const char* const kInstalledFiles[] = {"explorer.exe", "Clearway.exe", "Tessel.d
 // Files a test leaves in an install folder besides the installed ones.
 const char* const kOtherFiles[] = {"UninstallCore.exe", "notes.txt"};
 const char* const kFolders[] = {kDefaultFolder, kBlankFolder, kPlainFolder};
-
-std::string OwnDirectory() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder = path;
-  return folder.substr(0, folder.find_last_of('\\'));
-}
 
 bool Exists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;

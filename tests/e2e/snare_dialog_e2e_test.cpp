@@ -11,45 +11,23 @@
 #include <vector>
 
 #include "platform/win32/win32_api.h"
+#include "tests/e2e/e2e_files.h"
 #include "tests/e2e/snare_dialog_driver.h"
 
 namespace {
 
 using nox::e2e::DialogControl;
+using nox::e2e::OwnDirectory;
+using nox::e2e::ReadAll;
+using nox::e2e::WriteAll;
 
 constexpr const char* kFolder = "C:\\nox-snaredialog";
 constexpr const char* kWorkFolder = "C:\\nox-snaredialog\\work";
 constexpr const char* kOverrideKey = "Software\\Wine\\AppDefaults\\snaretry.exe\\DllOverrides";
 const std::string kZone(14, ' ');
 
-std::string OwnDirectory() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string text = path;
-  return text.substr(0, text.find_last_of('\\'));
-}
-
 std::string Path(const std::string& name) { return std::string(kFolder) + "\\" + name; }
 std::string WorkPath(const std::string& name) { return std::string(kWorkFolder) + "\\" + name; }
-
-std::string ReadAll(const std::string& path) {
-  HANDLE file =
-      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<none>";
-  std::string data(GetFileSize(file, nullptr), '\0');
-  DWORD read = 0;
-  ReadFile(file, data.data(), static_cast<DWORD>(data.size()), &read, nullptr);
-  CloseHandle(file);
-  return data.substr(0, read);
-}
-
-void WriteAll(const std::string& path, const std::string& data) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-  DWORD written = 0;
-  WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
-  CloseHandle(file);
-}
 
 // What the test saw of the dialog while it was up.
 struct SeenDialog {
@@ -153,9 +131,9 @@ class SnareDialogE2eTest : public ::testing::Test {
 };
 
 TEST_F(SnareDialogE2eTest, UserTextAndSystemReportReachTheErrorLog) {
-  WriteAll(
-      Path("SNCLIENT.INI"),
-      "[preferences]\r\nDisplay Mode=1\r\n[log file]\r\nWrite To Disk=1\r\nLog File=snare.log\r\n");
+  ASSERT_TRUE(WriteAll(Path("SNCLIENT.INI"),
+                       "[preferences]\r\nDisplay Mode=1\r\n[log file]\r\nWrite To Disk=1\r\nLog "
+                       "File=snare.log\r\n"));
   SeenDialog seen;
   seen.user_text = "I was removing the lock";
   seen.press_enter = true;
@@ -206,9 +184,10 @@ TEST_F(SnareDialogE2eTest, UserTextAndSystemReportReachTheErrorLog) {
 }
 
 TEST_F(SnareDialogE2eTest, ForceSystemInfoOffersEveryView) {
-  WriteAll(Path("SNCLIENT.INI"),
-           "[preferences]\r\nForce System Info=1\r\n[log file]\r\nWrite To Disk=1\r\nLog "
-           "File=snare.log\r\n");
+  ASSERT_TRUE(
+      WriteAll(Path("SNCLIENT.INI"),
+               "[preferences]\r\nForce System Info=1\r\n[log file]\r\nWrite To Disk=1\r\nLog "
+               "File=snare.log\r\n"));
   SeenDialog seen;
   seen.press_print = true;
   int dialogs = 0;
@@ -238,8 +217,8 @@ TEST_F(SnareDialogE2eTest, MailedReportReachesSimpleMapiWithTheLogAttached) {
             ERROR_SUCCESS);
   RegSetValueExA(key, "mapi32", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
   RegCloseKey(key);
-  WriteAll(Path("SNCLIENT.INI"),
-           "[preferences]\r\nSilent Run=1\r\n[email]\r\nAddress=help@example.org\r\n");
+  ASSERT_TRUE(WriteAll(Path("SNCLIENT.INI"),
+                       "[preferences]\r\nSilent Run=1\r\n[email]\r\nAddress=help@example.org\r\n"));
   SeenDialog seen;
   int dialogs = 0;
   ASSERT_EQ(RunSnaretry("70", &seen, &dialogs), 0);

@@ -10,41 +10,19 @@
 #include <vector>
 
 #include "platform/win32/win32_api.h"
+#include "tests/e2e/e2e_files.h"
 #include "tests/e2e/snare_dialog_driver.h"
 
 namespace {
 
+using nox::e2e::OwnDirectory;
+using nox::e2e::ReadAll;
+using nox::e2e::WriteAll;
 constexpr const char* kFolder = "C:\\nox-snaretry";
 constexpr const char* kWorkFolder = "C:\\nox-snaretry\\work";
 const std::string kZone(14, ' ');
 
-std::string OwnDirectory() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string text = path;
-  return text.substr(0, text.find_last_of('\\'));
-}
-
 std::string Path(const std::string& name) { return std::string(kFolder) + "\\" + name; }
-
-std::string ReadAll(const std::string& path) {
-  HANDLE file =
-      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<none>";
-  std::string data(GetFileSize(file, nullptr), '\0');
-  DWORD read = 0;
-  ReadFile(file, data.data(), static_cast<DWORD>(data.size()), &read, nullptr);
-  CloseHandle(file);
-  return data.substr(0, read);
-}
-
-void WriteAll(const std::string& path, const std::string& data) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-  DWORD written = 0;
-  WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
-  CloseHandle(file);
-}
 
 // The start and stop banners carry the date and time of the run.
 std::string WithoutTimes(const std::string& log) {
@@ -136,9 +114,9 @@ class SnaretryE2eTest : public ::testing::Test {
 };
 
 TEST_F(SnaretryE2eTest, WriteToDiskGivesTheExactErrorLog) {
-  WriteAll(
+  ASSERT_TRUE(WriteAll(
       Path("SNCLIENT.INI"),
-      "[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\nLog File=snare.log\r\n");
+      "[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\nLog File=snare.log\r\n"));
   ASSERT_EQ(RunSnaretry("/depth 2 53"), 0);
   EXPECT_EQ(WithoutTimes(ReadAll(Path("snare.log"))),
             "<when> - start Snare client v5.00.04 (for Visual Basic 5.0) data capture\r\n" +
@@ -169,11 +147,12 @@ TEST_F(SnaretryE2eTest, WriteToDiskGivesTheExactErrorLog) {
 TEST_F(SnaretryE2eTest, CaptureToDiskTracesEveryCallWithOrWithoutArguments) {
   for (const char* arguments : {"1", "0"}) {
     DeleteFileA(Path("error.log").c_str());
-    WriteAll(Path("SNCLIENT.INI"),
-             std::string("[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\n"
-                         "Capture To Disk=1\r\n[include]\r\nResources=0\r\nMemory=0\r\nUser=0\r\n"
-                         "Arguments=") +
-                 arguments + "\r\n");
+    ASSERT_TRUE(WriteAll(
+        Path("SNCLIENT.INI"),
+        std::string("[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\n"
+                    "Capture To Disk=1\r\n[include]\r\nResources=0\r\nMemory=0\r\nUser=0\r\n"
+                    "Arguments=") +
+            arguments + "\r\n"));
     ASSERT_EQ(RunSnaretry("/twice 11"), 0);
     const std::string log = WithoutTimes(ReadAll(Path("error.log")));
     const std::string args = arguments[0] == '1' ? " : (depth=1)" : "";
@@ -236,7 +215,7 @@ TEST_F(SnaretryE2eTest, MonitorWindowGetsEveryLineAndCanHoldTheProgram) {
 }
 
 TEST_F(SnaretryE2eTest, SilentRunAloneWritesNothing) {
-  WriteAll(Path("SNCLIENT.INI"), "[preferences]\r\nSilent Run=1\r\n");
+  ASSERT_TRUE(WriteAll(Path("SNCLIENT.INI"), "[preferences]\r\nSilent Run=1\r\n"));
   ASSERT_EQ(RunSnaretry("/depth 3 /unannounced 70"), 0);
   EXPECT_EQ(ReadAll(Path("error.log")), "<none>");
   EXPECT_EQ(ReadAll(std::string(kWorkFolder) + "\\snerror.log"), "<none>");

@@ -1,0 +1,41 @@
+// File helpers of the Wine tests and benchmarks: the test program's own
+// folder (where the build put the programs under test), whole-file reads
+// and writes.
+#pragma once
+
+#include <string>
+
+#include "platform/win32/win32_api.h"
+
+namespace nox::e2e {
+
+inline std::string OwnDirectory() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder = path;
+  return folder.substr(0, folder.find_last_of('\\'));
+}
+
+// The file's bytes; "<none>" when it cannot be opened.
+inline std::string ReadAll(const std::string& path) {
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "<none>";
+  std::string data(GetFileSize(file, nullptr), '\0');
+  DWORD read = 0;
+  ReadFile(file, data.data(), static_cast<DWORD>(data.size()), &read, nullptr);
+  CloseHandle(file);
+  return data.substr(0, read);
+}
+
+// Creates or replaces the file; false when it cannot be written.
+inline bool WriteAll(const std::string& path, const std::string& data) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const BOOL ok = WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+  CloseHandle(file);
+  return ok && written == data.size();
+}
+
+}  // namespace nox::e2e
