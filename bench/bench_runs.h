@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/e2e_files.h"
+#include "tests/e2e/e2e_helpers.h"
 #include "tests/e2e/e2e_machine.h"
 
 namespace nox::bench {

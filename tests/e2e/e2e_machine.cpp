@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "common/ole_date.h"
-#include "tests/e2e/e2e_files.h"
+#include "tests/e2e/e2e_helpers.h"
 
 namespace nox::e2e {
 namespace {
@@ -34,25 +34,6 @@ const char* const kShellFolderKeys[][2] = {
 
 HKEY Root(const char* word) {
   return std::strcmp(word, "HKLM") == 0 ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-}
-
-struct FindBox {
-  DWORD process_id;
-  HWND box;
-};
-
-BOOL CALLBACK FindBoxOfProcess(HWND window, LPARAM param) {
-  auto* find = reinterpret_cast<FindBox*>(param);
-  char window_class[64] = {};
-  GetClassNameA(window, window_class, sizeof window_class);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner == find->process_id && std::strcmp(window_class, "#32770") == 0 &&
-      IsWindowVisible(window)) {
-    find->box = window;
-    return FALSE;
-  }
-  return TRUE;
 }
 
 }  // namespace
@@ -279,13 +260,12 @@ HWND Machine::WaitForLoginWindow(DWORD timeout_ms) {
 
 std::optional<MessageBoxSeen> Machine::WaitForMessageBox(HWND* box, DWORD timeout_ms) {
   for (DWORD waited = 0; waited < timeout_ms; waited += 50) {
-    FindBox find = {process_.dwProcessId, nullptr};
-    EnumWindows(&FindBoxOfProcess, reinterpret_cast<LPARAM>(&find));
-    if (find.box != nullptr && GetDlgItem(find.box, 0xFFFF) != nullptr) {
+    const HWND found = VisibleMessageBoxOf(process_.dwProcessId);
+    if (found != nullptr && GetDlgItem(found, 0xFFFF) != nullptr) {
       char text[1024] = {};
-      GetDlgItemTextA(find.box, 0xFFFF, text, sizeof text);
-      *box = find.box;
-      return MessageBoxSeen{WindowText(find.box), text};
+      GetDlgItemTextA(found, 0xFFFF, text, sizeof text);
+      *box = found;
+      return MessageBoxSeen{WindowText(found), text};
     }
     if (WaitForSingleObject(process_.hProcess, 50) == WAIT_OBJECT_0) return std::nullopt;
   }

@@ -11,7 +11,7 @@
 
 #include "tessel/cipher_core.h"
 #include "tessel/test_library.h"
-#include "tests/e2e/e2e_files.h"
+#include "tests/e2e/e2e_helpers.h"
 #include "tests/e2e/e2e_machine.h"
 
 namespace nox::e2e {

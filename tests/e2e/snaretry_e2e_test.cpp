@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/win32/win32_api.h"
-#include "tests/e2e/e2e_files.h"
+#include "tests/e2e/e2e_helpers.h"
 #include "tests/e2e/snare_dialog_driver.h"
 
 namespace {

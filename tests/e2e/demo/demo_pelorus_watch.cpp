@@ -15,6 +15,7 @@
 
 #include "explorer/records.h"
 #include "platform/win32/win32_api.h"
+#include "tests/e2e/e2e_helpers.h"
 
 namespace {
 
@@ -49,25 +50,6 @@ std::optional<nox::UserRecord> StoredRecord(int n) {
   return nox::DecodeUserRecord(std::string_view(table).substr(at, nox::UserRecord::kSize));
 }
 
-struct BoxSearch {
-  DWORD process_id;
-  HWND box;
-};
-
-BOOL CALLBACK FindBox(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<BoxSearch*>(param);
-  char window_class[16] = {};
-  GetClassNameA(window, window_class, sizeof window_class);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner == search->process_id && std::string(window_class) == "#32770" &&
-      IsWindowVisible(window)) {
-    search->box = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 void ReportRecord(Watch& watch, int n) {
   const std::optional<nox::UserRecord> record = StoredRecord(n);
   if (!record || record->used_minutes == watch.last_used) return;
@@ -89,18 +71,17 @@ void ReportNotice(Watch& watch) {
 
 // True once the expired message was seen and answered.
 bool AnswerExpiredMessage(Watch& watch, DWORD process_id) {
-  BoxSearch search = {process_id, nullptr};
-  EnumWindows(&FindBox, reinterpret_cast<LPARAM>(&search));
-  if (search.box == nullptr) return false;
+  const HWND box = nox::e2e::VisibleMessageBoxOf(process_id);
+  if (box == nullptr) return false;
   char text[512] = {};
-  GetDlgItemTextA(search.box, 0xFFFF, text, sizeof text);
+  GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
   std::string shown = text;
   for (size_t at = shown.find("\r\n"); at != std::string::npos; at = shown.find("\r\n")) {
     shown.replace(at, 2, " / ");
   }
-  watch.Say("message box \"" + TextOf(search.box) + "\": " + shown);
+  watch.Say("message box \"" + TextOf(box) + "\": " + shown);
   watch.Say("the pupil presses OK");
-  PostMessageA(GetDlgItem(search.box, IDOK), BM_CLICK, 0, 0);
+  PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
   return true;
 }
 

@@ -1,6 +1,6 @@
-// File helpers of the Wine tests and benchmarks: the test program's own
-// folder (where the build put the programs under test), whole-file reads
-// and writes.
+// Small Win32 helpers of the Wine tests, the demo's programs and the
+// benchmarks: the program's own folder (where the build put the programs
+// under test), whole-file reads and writes, another process's message box.
 #pragma once
 
 #include <string>
@@ -36,6 +36,36 @@ inline bool WriteAll(const std::string& path, const std::string& data) {
   const BOOL ok = WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
   CloseHandle(file);
   return ok && written == data.size();
+}
+
+namespace internal {
+
+struct BoxSearch {
+  DWORD process_id;
+  HWND box;
+};
+
+inline BOOL CALLBACK FindVisibleBox(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<BoxSearch*>(param);
+  char window_class[64] = {};
+  GetClassNameA(window, window_class, sizeof window_class);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search->process_id && std::string(window_class) == "#32770" &&
+      IsWindowVisible(window)) {
+    search->box = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace internal
+
+// The visible message box (class "#32770") of the process; null when none is up.
+inline HWND VisibleMessageBoxOf(DWORD process_id) {
+  internal::BoxSearch search = {process_id, nullptr};
+  EnumWindows(&internal::FindVisibleBox, reinterpret_cast<LPARAM>(&search));
+  return search.box;
 }
 
 }  // namespace nox::e2e
