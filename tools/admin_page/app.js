@@ -48,7 +48,8 @@
   }
 
   function errorText(answer) {
-    if (answer.body && typeof answer.body === 'object' && answer.body.error) return answer.body.error;
+    if (answer.body && typeof answer.body === 'object' && answer.body.error)
+      return answer.body.error;
     if (typeof answer.body === 'string' && answer.body.trim()) return answer.body.trim();
     return `The server answered with status ${answer.status}`;
   }
@@ -103,7 +104,8 @@
       byId('page-previous').addEventListener('click', () => this.turn(-1));
       byId('page-next').addEventListener('click', () => this.turn(1));
       for (const header of this.table.querySelectorAll('th[data-key]')) {
-        header.querySelector('button').addEventListener('click', () => this.sortBy(header.dataset.key));
+        header.querySelector('button').addEventListener(
+            'click', () => this.sortBy(header.dataset.key));
       }
       this.rows.addEventListener('click', (event) => {
         const button = event.target.closest('button[data-name]');
@@ -148,8 +150,9 @@
 
     compare(a, b) {
       const key = this.sort.key;
-      const order = kNumericColumns.has(key) ? numberOrLowest(a[key]) - numberOrLowest(b[key])
-                                             : this.collator.compare(String(a[key]), String(b[key]));
+      const order = kNumericColumns.has(key) ?
+          numberOrLowest(a[key]) - numberOrLowest(b[key]) :
+          this.collator.compare(String(a[key]), String(b[key]));
       return (this.sort.ascending ? order : -order) || a.n - b.n;
     }
 
@@ -158,7 +161,8 @@
       const level = this.levelFilter.value;
       this.view = this.users.filter(
           (user) => (!text || user.key.includes(text)) && (!level || user.level === level));
-      if (this.sort.key !== 'n' || !this.sort.ascending) this.view.sort((a, b) => this.compare(a, b));
+      if (this.sort.key !== 'n' || !this.sort.ascending)
+        this.view.sort((a, b) => this.compare(a, b));
       this.render();
     }
 
@@ -388,12 +392,15 @@
 
     // A refusal beside the field it names, or above the form when it names none of the form's.
     showRefusal(answer, fallbackId) {
-      const field = answer.body && answer.body.field === 'drive' ? 'drives' : answer.body?.field;
-      const beside = field && !fallbackId ? byId(`f-${field}-error`) : null;
+      const named = answer.body?.field === 'drive' ? 'drives' : answer.body?.field;
+      const beside = named && !fallbackId ? byId(`f-${named}-error`) : null;
       showError(beside || byId(fallbackId || 'user-error'), errorText(answer));
-      const input = beside && byId(field === 'level' && this.value('level') !== byId('f-level').value ?
-                                       'f-level-triple' : `f-${field}`);
-      if (input) input.focus();
+      if (beside) this.focusField(named);
+    }
+
+    focusField(name) {
+      const custom = name === 'level' && byId('f-level').value === kCustomLevel;
+      byId(custom ? 'f-level-triple' : `f-${name}`).focus();
     }
 
     // After a change: the page's table and this user as they are now on disk.
@@ -469,17 +476,20 @@
     }
 
     move() {
-      return this.act('api/user/move', {position: byId('move-position').value}, 'move-position-error',
-                      this.loaded.name);
+      return this.act(
+          'api/user/move', {position: byId('move-position').value}, 'move-position-error',
+          this.loaded.name);
     }
 
     grant() {
-      return this.act('api/user/grant', {minutes: byId('grant-minutes').value}, 'grant-minutes-error',
-                      this.loaded.name);
+      return this.act(
+          'api/user/grant', {minutes: byId('grant-minutes').value}, 'grant-minutes-error',
+          this.loaded.name);
     }
 
     async remove() {
-      if (!window.confirm(`Remove the user ${this.loaded.name}? Their program list goes with them.`)) {
+      if (!window.confirm(
+              `Remove the user ${this.loaded.name}? Their program list goes with them.`)) {
         return;
       }
       this.page.begin();
@@ -538,8 +548,8 @@
     show(settings) {
       this.loaded = settings;
       for (const name of this.names) byId(`s-${name}`).value = settings[name] ?? '';
-      byId('settings-note').textContent = settings.exists ? '' :
-          'NoxSettings.TBL does not exist yet: saving creates it.';
+      byId('settings-note').textContent =
+          settings.exists ? '' : 'NoxSettings.TBL does not exist yet: saving creates it.';
     }
 
     async save() {
@@ -602,8 +612,8 @@
 
     refuse(text, rows) {
       byId('import-error-text').textContent = text;
-      byId('import-rows').replaceChildren(
-          ...rows.map((row) => element('li', `Line ${row.line}: ${row.error}`)));
+      byId('import-rows')
+          .replaceChildren(...rows.map((row) => element('li', `Line ${row.line}: ${row.error}`)));
       byId('import-error').hidden = false;
     }
 
@@ -652,8 +662,8 @@
         return;
       }
       const state = answer.body;
-      byId('today').textContent = `Today is ${state.today}` +
-          (state.labBudget ? '; the lab budget is on.' : '.');
+      byId('today').textContent =
+          `Today is ${state.today}` + (state.labBudget ? '; the lab budget is on.' : '.');
       this.userForm.build(state.fields, state.levels);
       this.table.setLevels(state.levels);
       this.table.setUsers(state.users, state.labBudget);
