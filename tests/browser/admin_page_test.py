@@ -18,6 +18,7 @@ import urllib.request
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
 NOXADMIN = sys.argv.pop(1) if len(sys.argv) > 1 else os.environ.get('NOXADMIN', 'noxadmin')
@@ -95,7 +96,9 @@ class Page:
         return self.by_id(f'f-{name}')
 
     def fill(self, element, value):
-        element.clear()
+        """Replaces the value by typing, so that the page sees every change."""
+        element.send_keys(Keys.CONTROL, 'a')
+        element.send_keys(Keys.DELETE)
         element.send_keys(value)
 
     def open_user(self, name):
@@ -283,8 +286,45 @@ class AdminPageTest(unittest.TestCase):
         self.assertEqual(page.names(), ['alice', *names])
         self.assertEqual(page.driver.find_elements(By.CSS_SELECTOR, '#user-rows b, #user-rows img'),
                          [])
-        page.open_user(names[0])
+        page.driver.find_elements(By.CSS_SELECTOR, '#user-rows button.link')[1].click()
+        page.wait(lambda: page.by_id('user-heading').text == f'User {names[0]}', 'not opened')
         self.assertEqual(page.field('name').get_attribute('value'), names[0])
+
+    def test_table_filters_by_name_and_level_and_sorts(self):
+        noxadmin(self.folder, 'user', 'add', 'bob', '--level', 'Education High', '--minutes', '10')
+        noxadmin(self.folder, 'user', 'add', 'Carol', '--level', 'Education High')
+        page = self.page
+        page.load()
+        level = Select(page.by_id('filter-level'))
+        header = lambda text: page.button(text, page.driver.find_element(By.TAG_NAME, 'thead'))
+        cases = [(lambda: level.select_by_visible_text('Education High'), ['bob', 'Carol']),
+                 (lambda: page.fill(page.by_id('filter-name'), 'AR'), ['Carol']),
+                 (lambda: level.select_by_visible_text('Office Low'), []),
+                 (lambda: page.fill(page.by_id('filter-name'), ''), ['alice']),
+                 (lambda: level.select_by_index(0), ['alice', 'bob', 'Carol']),
+                 (lambda: header('Name').click(), ['alice', 'bob', 'Carol']),
+                 (lambda: header('Name').click(), ['Carol', 'bob', 'alice']),
+                 (lambda: header('Minutes per day').click(), ['Carol', 'bob', 'alice'])]
+        for step, (action, names) in enumerate(cases):
+            with self.subTest(step=step):
+                action()
+                self.assertEqual(page.names(), names)
+
+    def test_settings_are_saved_or_refused_beside_their_field(self):
+        self.expected_statuses = (422,)
+        page = self.page
+        page.fill(page.by_id('s-master-folder'), '\\\\server\\nox')
+        Select(page.by_id('s-copy-from-master')).select_by_visible_text('yes')
+        page.click_and_wait_for_status(page.button('Save settings'))
+        shown = noxadmin(self.folder, 'settings', 'show')
+        self.assertRegex(shown, r'master-folder +\\\\server\\nox\\\n')
+        self.assertRegex(shown, r'copy-from-master +yes')
+        before = noxadmin(self.folder, 'settings', 'show')
+        page.fill(page.by_id('s-master-folder'), 'x' * 201)
+        page.button('Save settings').click()
+        page.wait(lambda: page.by_id('s-master-folder-error').is_displayed(), 'no refusal')
+        self.assertIn('at most 200', page.by_id('s-master-folder-error').text)
+        self.assertEqual(noxadmin(self.folder, 'settings', 'show'), before)
 
     def test_rename_move_grant_and_remove(self):
         noxadmin(self.folder, 'user', 'add', 'bob')
