@@ -1,6 +1,7 @@
 #include "tools/admin_cli.h"
 
 #include <cctype>
+#include <ctime>
 #include <ostream>
 #include <sstream>
 #include <string_view>
@@ -166,12 +167,13 @@ const std::vector<Command>& Commands() {
        0,
        Check},
       {"import",
-       "FILE.csv",
+       "FILE.csv|-",
        "add and update users from a CSV file",
        "The header row names the columns: name (required) and any of " + ColumnList() +
            " (the values of \"noxadmin user set --help\"). A row whose name exists updates that "
            "user, any other row adds one at the end. An empty cell leaves the field as it is (a "
-           "new user's default). All or nothing: one bad row and nothing is written.",
+           "new user's default). All or nothing: one bad row and nothing is written. \"-\" reads the "
+           "standard input.",
        {{"dry-run", false, "check the file and report, write nothing"}},
        1,
        1,
@@ -184,6 +186,18 @@ const std::vector<Command>& Commands() {
        0,
        0,
        Export},
+      {"serve",
+       "[OPTIONS]",
+       "the administration page in a browser",
+       "Serves a page on 127.0.0.1 (this computer only) that does what these commands do: the "
+       "user table, adding, changing, renaming, moving and removing users, minutes for today, "
+       "the settings, CSV import and export and the login preview. Prints the page's address, "
+       "which holds a secret access token: every request without it is refused. Runs until "
+       "Ctrl-C.",
+       {{"port", true, "N  the port to listen on (default 8737; 0: any free port)"}},
+       0,
+       0,
+       Serve},
       {"password set",
        "[PASSWORD]",
        "store the administrator password (Win32 build)",
@@ -374,6 +388,24 @@ bool PrintGroupHelp(const std::string& group, std::ostream& out) {
 }
 
 }  // namespace
+
+platform::LocalTime HostNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#if defined(_WIN32)
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  platform::LocalTime time;
+  time.year = local.tm_year + 1900;
+  time.month = local.tm_mon + 1;
+  time.day = local.tm_mday;
+  time.hour = local.tm_hour;
+  time.minute = local.tm_min;
+  time.second = local.tm_sec;
+  return time;
+}
 
 int RunNoxadmin(const std::vector<std::string>& args, AdminContext& context) {
   try {

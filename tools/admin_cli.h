@@ -22,6 +22,9 @@ struct AdminContext {
   platform::LocalTime now;
 };
 
+// The host's local time now.
+platform::LocalTime HostNow();
+
 // Runs one command line (the arguments after the program name); returns the
 // exit status.
 int RunNoxadmin(const std::vector<std::string>& args, AdminContext& context);

@@ -40,6 +40,8 @@ class Session {
       : context_(context), dir_(std::move(dir)), prefix_(std::move(prefix)) {}
 
   AdminContext& context() { return context_; }
+  const std::optional<std::string>& dir() const { return dir_; }
+  const std::optional<std::string>& prefix() const { return prefix_; }
   std::ostream& out() { return context_.out; }
   std::ostream& err() { return context_.err; }
 
@@ -86,6 +88,29 @@ std::string ToAnsi(std::string_view text, std::string_view what);
 // order.
 std::vector<std::string> RestrictionsOf(const LevelMasks& masks);
 
+// One user as the user table shows it (texts in the output encoding).
+struct UserSummary {
+  int n = 0;
+  std::string name;
+  std::string level;    // LevelName
+  std::string minutes;  // allowed per day, or "none"
+  std::optional<int64_t> used_today;  // on this PC; nothing without a daily budget
+  std::optional<int64_t> lab_today;   // on every PC; nothing unless the lab budget is on
+  std::string network;
+  std::string programs;
+};
+// Every user of the table in table order; the lab usage folder is read once.
+std::vector<UserSummary> SummarizeUsers(Session& session, const UserTable& table);
+
+// NoxSettings.TBL as the administrator sets it.
+struct SettingsView {
+  bool exists = false;
+  std::string master_folder;  // output encoding, with its final "\"
+  bool copy_from_master = false;
+  bool lab_budget = false;  // the usage folder exists
+};
+SettingsView ViewSettings(Session& session);
+
 // The commands, each given the session and its parsed arguments.
 int UserList(Session& session, const ParsedArgs& args);
 int UserShow(Session& session, const ParsedArgs& args);
@@ -105,5 +130,6 @@ int Import(Session& session, const ParsedArgs& args);
 int Export(Session& session, const ParsedArgs& args);
 int PasswordSet(Session& session, const ParsedArgs& args);
 int PasswordCheck(Session& session, const ParsedArgs& args);
+int Serve(Session& session, const ParsedArgs& args);
 
 }  // namespace nox::admin

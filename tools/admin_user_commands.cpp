@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <limits>
+#include <istream>
 #include <ostream>
+#include <sstream>
 #include <unordered_map>
 
 #include "common/catalogue.h"
@@ -117,24 +119,30 @@ std::vector<PcUsage> ReadUsageFolder(Session& session, const std::string& folder
   return usage;
 }
 
-// The user's minutes of the day over the lab's usage files, or nothing when
-// the lab-wide budget is off (no usage folder) or cannot be reached.
-std::optional<int64_t> LabMinutesToday(Session& session, const std::string& user) {
+// Every user's minutes of the day over the lab's usage files, by folded
+// name; nothing when the lab-wide budget is off (no usage folder) or cannot
+// be reached.
+std::optional<std::map<std::string, int64_t>> LabMinutesToday(Session& session) {
   try {
     const std::string folder = session.LabUsageFolder();
     if (!IsDirectory(folder)) return std::nullopt;
-    int64_t sum = 0;
+    std::map<std::string, int64_t> sums;
     for (const PcUsage& pc : ReadUsageFolder(session, folder)) {
       for (const UsageEntry& entry : pc.entries) {
-        if (entry.day == DayNumber(session.context().now) && SameName(entry.user, user)) {
-          sum += entry.minutes;
-        }
+        if (entry.day == DayNumber(session.context().now)) sums[FoldCase(entry.user)] += entry.minutes;
       }
     }
-    return sum;
+    return sums;
   } catch (const Refusal&) {
     return std::nullopt;
   }
+}
+
+std::optional<int64_t> LabMinutesOf(const std::optional<std::map<std::string, int64_t>>& sums,
+                                    const std::string& user) {
+  if (!sums) return std::nullopt;
+  const auto found = sums->find(FoldCase(user));
+  return found == sums->end() ? 0 : found->second;
 }
 
 // yyyymmdd of "YYYY-MM-DD"; nullopt for anything else.
@@ -358,6 +366,12 @@ class CsvImport {
   int updated_ = 0;
 };
 
+std::string ReadStream(std::istream& in) {
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
 }  // namespace
 
 int UserList(Session& session, const ParsedArgs&) {
@@ -403,7 +417,7 @@ int UserShow(Session& session, const ParsedArgs& args) {
   }
   if (BudgetOn(record)) {
     if (const std::optional<int64_t> lab =
-            LabMinutesToday(session, TrimBlanks(FieldText(record.user_name)))) {
+            LabMinutesOf(LabMinutesToday(session), TrimBlanks(FieldText(record.user_name)))) {
       rows.push_back({"lab minutes", std::to_string(*lab) + " used today on every PC; " +
                                          std::to_string(record.allowed_minutes - *lab) + " left"});
     }
@@ -500,6 +514,47 @@ int UserGrant(Session& session, const ParsedArgs& args) {
   return kExitOk;
 }
 
+std::vector<UserSummary> SummarizeUsers(Session& session, const UserTable& table) {
+  const std::optional<std::map<std::string, int64_t>> lab = LabMinutesToday(session);
+  std::vector<UserSummary> users;
+  users.reserve(static_cast<size_t>(table.user_count()));
+  for (int n = 1; n <= table.user_count(); ++n) {
+    const UserDraft draft = session.LoadDraft(table, n);
+    const UserRecord& record = draft.record;
+    UserSummary user;
+    user.n = n;
+    user.name = AnsiToOutput(record.TrimmedName());
+    user.level = LevelName(record);
+    if (BudgetOn(record)) {
+      user.minutes = std::to_string(record.allowed_minutes);
+      user.used_today = record.allowed_minutes - MinutesLeftToday(record, session.context().now);
+      user.lab_today = LabMinutesOf(lab, TrimBlanks(FieldText(record.user_name)));
+    } else {
+      user.minutes = "none";
+    }
+    user.network = std::to_string(record.network_level);
+    user.programs = ProgramsSummary(draft);
+    users.push_back(std::move(user));
+  }
+  return users;
+}
+
+SettingsView ViewSettings(Session& session) {
+  std::string tail;
+  SettingsView view;
+  const SettingsRecord settings = LoadSettings(session, &tail, &view.exists);
+  const std::string path = TrimBlanks(FieldText(settings.master_path));
+  const size_t slash = path.find_last_of("\\/");
+  view.master_folder = AnsiToOutput(slash == std::string::npos ? "" : path.substr(0, slash + 1));
+  view.copy_from_master = view.exists && settings.copy_from_master != 0;
+  try {
+    view.lab_budget = IsDirectory(session.LabUsageFolder());
+  } catch (const Refusal&) {
+    view.lab_budget = false;
+  }
+  return view;
+}
+
 int SettingsShow(Session& session, const ParsedArgs&) {
   std::string tail;
   bool exists = false;
@@ -586,9 +641,12 @@ int Usage(Session& session, const ParsedArgs& args) {
 }
 
 int Import(Session& session, const ParsedArgs& args) {
-  const std::string& file = args.positional[0];
+  // "-": the standard input (a pipe, or the file a browser sent).
+  const bool from_input = args.positional[0] == "-";
+  const std::string file = from_input ? "standard input" : args.positional[0];
   std::string error;
-  const std::optional<CsvDocument> csv = ParseCsv(ReadHostFile(file), &error);
+  const std::optional<CsvDocument> csv =
+      ParseCsv(from_input ? ReadStream(session.context().in) : ReadHostFile(file), &error);
   if (!csv) throw Refusal(file + ": " + error);
   CsvImport import(session, *csv, file);
   for (size_t r = 1; r < csv->rows.size(); ++r) import.Row(r);
