@@ -54,8 +54,11 @@
     return `The server answered with status ${answer.status}`;
   }
 
+  // The server's message with the command line's notes (such as where an edit will be undone).
   function messageOf(answer, fallback) {
-    return (answer.body && answer.body.message) || fallback;
+    const notes = (answer.body && answer.body.notes) || [];
+    const message = (answer.body && answer.body.message) || fallback;
+    return [message, ...notes.map((note) => `Note: ${note}`)].join('\n');
   }
 
   // Error elements: shown with their text, hidden when empty; the input they describe is marked.
