@@ -346,19 +346,29 @@ class AdminPageTest(unittest.TestCase):
         noxadmin(self.folder, 'user', 'add', 'bob')
         page = self.page
         page.open_user('alice')
-        steps = [('rename-new', 'alicia', 'Rename', r'name +alicia'),
-                 ('move-position', '2', 'Move', r'record +2 of 2'),
-                 ('grant-minutes', '15', 'Grant minutes for today', r'45 left today')]
-        for input_id, value, button, on_disk in steps:
+        steps = [('rename-new', 'alicia', 'Rename', True, r'name +alicia'),
+                 ('move-position', '2', 'Move', True, r'record +2 of 2'),
+                 ('grant-minutes', '15', 'Grant minutes for today', False, r'45 left today')]
+        for input_id, value, button, asks, on_disk in steps:
             with self.subTest(button=button):
                 page.fill(page.by_id(input_id), value)
-                page.click_and_wait_for_status(page.button(button))
+                page.button(button).click()
+                if asks:
+                    page.driver.switch_to.alert.accept()
+                page.wait(page.status, f'{button}: no message')
                 self.assertRegex(self.show('alicia'), on_disk)
         page.button('Remove').click()
         page.driver.switch_to.alert.accept()
         page.wait(lambda: not page.by_id('user-section').is_displayed() and page.status(),
                   'not removed')
         self.assertNotIn('alicia', self.export())
+
+    def test_check_reports_on_the_tables(self):
+        page = self.page
+        page.button('Check the tables').click()
+        page.wait(lambda: page.by_id('check-text').is_displayed(), 'no report')
+        self.assertEqual(page.by_id('check-text').text.split(),
+                         noxadmin(self.folder, 'check').split())
 
     def test_ten_thousand_users_load_and_filter(self):
         count = 10000
