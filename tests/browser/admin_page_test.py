@@ -202,7 +202,7 @@ class AdminPageTest(unittest.TestCase):
 
     def test_add_user_with_level_then_edit_minutes(self):
         page = self.page
-        page.button('New user').click()
+        page.button('Add user').click()
         page.fill(page.field('name'), 'pupil1')
         page.fill(page.field('password'), 'p1')
         Select(page.field('level')).select_by_visible_text('Education High')
@@ -365,7 +365,7 @@ class AdminPageTest(unittest.TestCase):
 
     def test_check_reports_on_the_tables(self):
         page = self.page
-        page.button('Check the tables').click()
+        page.button('Check').click()
         page.wait(lambda: page.by_id('check-text').is_displayed(), 'no report')
         self.assertEqual(page.by_id('check-text').text.split(),
                          noxadmin(self.folder, 'check').split())
