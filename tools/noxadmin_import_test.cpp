@@ -78,6 +78,19 @@ TEST(NoxadminCsv, UpdateTouchesOnlyTheGivenCells) {
   EXPECT_BYTES_EQ(expected, ReadBytes(folder / "USER.TBL"));
 }
 
+TEST(NoxadminCsv, ANameHeldTwiceUpdatesTheFirstRecord) {
+  TempFolder folder;
+  const std::string first = RecordBytes().Name("dup").Triple("0,0,0").str();
+  const std::string second = RecordBytes().Name("DUP").Triple("0,0,0").str();
+  WriteBytes(folder / "USER.TBL", first + second);
+  WriteBytes(folder / "in.csv", "name,password\r\nDup,x\r\n");
+  const RunResult result = RunIn(folder, {"import", (folder / "in.csv").string()});
+  ASSERT_EQ(result.code, kExitOk) << result.err;
+  EXPECT_EQ(result.out, "Added 0 and updated 1 users\n");
+  const std::string updated = RecordBytes().Name("dup").Password("x").Triple("0,0,0").str();
+  EXPECT_BYTES_EQ(updated + second, ReadBytes(folder / "USER.TBL"));
+}
+
 struct BadCsv {
   std::string text;
   std::string message;
