@@ -49,6 +49,17 @@ const found = [...rows.querySelectorAll('button.link')].some((b) => b.textConten
 return found ? performance.now() - start : -1;
 """
 
+# Inputs without a label or aria-label, and buttons or button-like links without text.
+UNNAMED_CONTROLS_PROBE = """
+const unlabelled = [...document.querySelectorAll('input, select, textarea')]
+    .filter((c) => !c.labels.length && !c.getAttribute('aria-label'))
+    .map((c) => c.id || c.outerHTML);
+const untitled = [...document.querySelectorAll('button, a.button')]
+    .filter((b) => !b.textContent.trim())
+    .map((b) => b.id || b.outerHTML);
+return unlabelled.concat(untitled);
+"""
+
 
 def noxadmin(folder, *args):
     return subprocess.run([NOXADMIN, '--dir', folder, *args], capture_output=True, text=True,
@@ -199,6 +210,10 @@ class AdminPageTest(unittest.TestCase):
         with self.assertRaises(urllib.error.HTTPError) as refused:
             urllib.request.urlopen(without_token)
         self.assertTrue(400 <= refused.exception.code < 500)
+
+    def test_every_control_says_what_it_is(self):
+        self.page.open_user('alice')
+        self.assertEqual(self.driver.execute_script(UNNAMED_CONTROLS_PROBE), [])
 
     def test_add_user_with_level_then_edit_minutes(self):
         page = self.page
