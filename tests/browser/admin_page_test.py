@@ -271,6 +271,21 @@ class AdminPageTest(unittest.TestCase):
         self.assertRegex(shown, r'minutes +60 per day')
         self.assertEqual(page.field('password').get_attribute('value'), 'elsewhere')
 
+    def test_unsaved_changes_are_not_dropped_unasked(self):
+        noxadmin(self.folder, 'user', 'add', 'bob')
+        page = self.page
+        page.load()
+        page.open_user('alice')
+        page.fill(page.field('minutes'), '99')
+        page.fill(page.by_id('filter-name'), 'bob')
+        page.wait(lambda: page.names() == ['bob'], 'bob not listed')
+        page.driver.find_element(By.XPATH, '//button[@aria-label="Edit bob"]').click()
+        question = page.driver.switch_to.alert
+        self.assertIn('alice', question.text)
+        question.dismiss()
+        self.assertEqual(page.by_id('user-heading').text, 'User alice')
+        self.assertEqual(page.field('minutes').get_attribute('value'), '99')
+
     def test_import_with_a_bad_row_names_its_line_and_imports_nothing(self):
         self.expected_statuses = (422,)
         csv_path = os.path.join(self.folder, 'class.csv')

@@ -227,7 +227,9 @@
         event.preventDefault();
         this.save();
       });
-      byId('user-close').addEventListener('click', () => this.close());
+      byId('user-close').addEventListener('click', () => {
+        if (this.mayLeave()) this.close();
+      });
       byId('user-remove').addEventListener('click', () => this.remove());
       this.onSubmit('rename-form', () => this.rename());
       this.onSubmit('move-form', () => this.move());
@@ -391,6 +393,14 @@
     close() {
       this.loaded = null;
       this.section.hidden = true;
+    }
+
+    // Opening another user or closing the form drops changes not saved yet: asked first.
+    mayLeave() {
+      if (!this.loaded || this.section.hidden) return true;
+      const changed = this.fields.some(
+          (field) => field !== 'name' && this.value(field) !== (this.loaded.fields[field] ?? ''));
+      return !changed || window.confirm(`Drop the unsaved changes to ${this.loaded.name}?`);
     }
 
     // A refusal beside the field it names, or above the form when it names none of the form's.
@@ -641,7 +651,9 @@
       this.userForm = new UserForm(this);
       this.settings = new SettingsForm(this);
       this.files = new FilesPanel(this);
-      byId('new-user').addEventListener('click', () => this.userForm.openNew());
+      byId('new-user').addEventListener('click', () => {
+        if (this.userForm.mayLeave()) this.userForm.openNew();
+      });
       window.addEventListener('unhandledrejection', (event) => {
         event.preventDefault();
         this.fail(`The server could not be reached: ${event.reason}`);
@@ -678,6 +690,7 @@
     }
 
     async openUser(name) {
+      if (!this.userForm.mayLeave()) return;
       if (await this.userForm.open(name)) byId('user-heading').scrollIntoView({block: 'nearest'});
     }
   }
