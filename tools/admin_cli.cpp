@@ -45,6 +45,14 @@ std::vector<OptionSpec> FieldOptions(bool with_name) {
   return options;
 }
 
+std::vector<OptionSpec> WithExpect(std::vector<OptionSpec> options) {
+  options.push_back({"expect", true,
+                     "FIELD=VALUE  write nothing unless FIELD still holds VALUE (or the value "
+                     "being set): an edit prepared on what was read earlier does not undo a "
+                     "change made meanwhile (repeatable)"});
+  return options;
+}
+
 std::string ColumnList() {
   std::string list;
   for (const FieldInfo& field : kFields) {
@@ -78,7 +86,7 @@ const std::vector<Command>& Commands() {
        FieldOptions(false), 1, 1, UserAdd},
       {"user set", "NAME FIELD OPTIONS", "change fields of a user",
        "Fields not named keep their values; reserved fields are never touched. " + kFieldDetails,
-       FieldOptions(false), 1, 1, UserSet},
+       WithExpect(FieldOptions(false)), 1, 1, UserSet},
       {"user remove",
        "NAME",
        "remove a user",

@@ -391,8 +391,11 @@ AdminApi::Outcome AdminApi::Run(const std::vector<std::string>& args, const std:
 namespace {
 
 // The answer to a change the command line made or refused.
+// `changed_meanwhile`: the refusal is another program's change since the
+// page loaded the user (answered 409, so that the page shows it anew).
 void SendOutcome(httplib::Response& response, int exit, const std::string& out,
-                 const std::string& err, std::string_view source_name = "") {
+                 const std::string& err, std::string_view source_name = "",
+                 bool changed_meanwhile = false) {
   std::vector<std::string> notes;
   std::vector<std::string> errors;
   for (const std::string& line : Lines(OutputToUtf8(err))) {
@@ -420,8 +423,8 @@ void SendOutcome(httplib::Response& response, int exit, const std::string& out,
       rows.push_back(JsonObject().Number("line", row->first).Text("error", row->second).Done());
     }
   }
-  body.Raw("rows", JsonArray(rows)).Raw("notes", JsonArray(notes));
-  SendJson(response, exit == kExitUsage ? 400 : 422, body.Done());
+  body.Raw("rows", JsonArray(rows)).Raw("notes", JsonArray(notes)).Flag("conflict", changed_meanwhile);
+  SendJson(response, changed_meanwhile ? 409 : exit == kExitUsage ? 400 : 422, body.Done());
 }
 
 }  // namespace
@@ -524,58 +527,24 @@ void AdminApi::SetUser(const httplib::Request& request, httplib::Response& respo
   known.push_back("name");
   CheckParams(request, known, true);
   const std::string name = Required(request, "name");
-  std::vector<std::pair<std::string, std::string>> changes;  // field, new value
+  // Each changed field with the value the page loaded: the command line
+  // writes nothing when the user on disk no longer holds it.
+  std::vector<std::string> args = {"user", "set"};
+  std::vector<std::string> expectations;
   for (const std::string& field : editable) {
     if (!request.has_param(field)) continue;
-    Required(request, ("was." + field).c_str());
-    changes.emplace_back(field, request.get_param_value(field));
+    args.push_back("--" + field + "=" + request.get_param_value(field));
+    expectations.push_back("--expect=" + field + "=" + Required(request, ("was." + field).c_str()));
   }
-  if (changes.empty()) throw std::invalid_argument("the request changes no field");
-
-  std::ostringstream out;
-  std::ostringstream err;
-  std::istringstream in;
-  AdminContext context{out, err, in, clock_()};
-  Session session(context, target_.dir, target_.prefix);
-  UserDraft draft;
-  try {
-    const std::optional<std::string> typed = Utf8ToInput(name);
-    if (!typed) throw Refusal("no user \"" + name + "\"");
-    const UserTable table = session.LoadTable();
-    draft = session.LoadDraft(table, session.FindUser(table, *typed));
-  } catch (const Failure& error) {
-    JsonObject body;
-    body.Flag("ok", false).Flag("conflict", true);
-    body.Text("error", OutputToUtf8(error.what()) +
-                           ": renamed or removed since the page loaded it; nothing was written");
-    return SendJson(response, 409, body.Raw("field", "null").Done());
-  }
-  std::vector<std::string> args = {"user", "set"};
-  for (const auto& [field, value] : changes) {
-    // The value on disk must still be the one the page loaded (or already
-    // the page's value): otherwise someone else changed it meanwhile.
-    const std::string now = AnsiToUtf8(FieldValue(draft, field));
-    const std::string was = request.get_param_value("was." + field);
-    if (now != was && now != value) {
-      JsonObject body;
-      body.Flag("ok", false).Flag("conflict", true);
-      body.Text("error", field + ": changed since the page loaded it (now \"" + now +
-                             "\"); nothing was written, the user is shown as it is now");
-      return SendJson(response, 409, body.Text("field", field).Done());
-    }
-    if (now != value) args.push_back("--" + field + "=" + value);
-  }
-  if (args.size() == 2) {
-    return SendJson(response, 200,
-                    JsonObject()
-                        .Flag("ok", true)
-                        .Text("message", "Nothing to change")
-                        .Raw("notes", "[]")
-                        .Done());
-  }
+  if (expectations.empty()) throw std::invalid_argument("the request changes no field");
+  args.insert(args.end(), expectations.begin(), expectations.end());
   args.insert(args.end(), {"--", name});
   const Outcome outcome = Run(args);
-  SendOutcome(response, outcome.exit, outcome.out, outcome.err);
+  const bool changed_meanwhile =
+      outcome.exit == kExitFailed &&
+      (outcome.err.find(" as expected: changed meanwhile") != std::string::npos ||
+       outcome.err.rfind("noxadmin: no user ", 0) == 0);
+  SendOutcome(response, outcome.exit, outcome.out, outcome.err, "", changed_meanwhile);
 }
 
 void AdminApi::Change(const std::string& route, const httplib::Request& request,
