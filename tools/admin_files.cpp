@@ -217,9 +217,10 @@ std::string ReadHostFile(const std::string& path) {
   // Read straight into a string of the file's size (a table of thousands of
   // users is tens of megabytes), then whatever the file grew by meanwhile.
   std::string bytes;
-  std::error_code size_error;
-  const auto size = std::filesystem::file_size(path, size_error);
-  if (!size_error) {
+  long size = -1;
+  if (std::fseek(file.get(), 0, SEEK_END) == 0) size = std::ftell(file.get());
+  std::rewind(file.get());
+  if (size > 0) {
     bytes.resize(static_cast<size_t>(size));
     bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
   }
