@@ -180,7 +180,8 @@ const std::vector<Command>& Commands() {
        "The header row names the columns: name (required) and any of " + ColumnList() +
            " (the values of \"noxadmin user set --help\"). A row whose name exists updates that "
            "user, any other row adds one at the end. An empty cell leaves the field as it is (a "
-           "new user's default). All or nothing: one bad row and nothing is written. \"-\" reads the "
+           "new user's default). All or nothing: one bad row and nothing is written. \"-\" reads "
+           "the "
            "standard input.",
        {{"dry-run", false, "check the file and report, write nothing"}},
        1,

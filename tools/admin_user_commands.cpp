@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <limits>
 #include <istream>
+#include <limits>
 #include <ostream>
 #include <sstream>
 #include <unordered_map>
@@ -129,7 +129,8 @@ std::optional<std::map<std::string, int64_t>> LabMinutesToday(Session& session) 
     std::map<std::string, int64_t> sums;
     for (const PcUsage& pc : ReadUsageFolder(session, folder)) {
       for (const UsageEntry& entry : pc.entries) {
-        if (entry.day == DayNumber(session.context().now)) sums[FoldCase(entry.user)] += entry.minutes;
+        if (entry.day == DayNumber(session.context().now))
+          sums[FoldCase(entry.user)] += entry.minutes;
       }
     }
     return sums;
@@ -220,7 +221,8 @@ void CheckExpected(const UserDraft& draft, const ParsedArgs& args) {
     const std::optional<std::string> setting = args.Option(field);
     if (now == expected || (setting && now == ToAnsi(*setting, "--" + field))) continue;
     throw Refusal(field + ": is now \"" + AnsiToOutput(now) + "\", not \"" +
-                  AnsiToOutput(expected) + "\" as expected: changed meanwhile; nothing was written");
+                  AnsiToOutput(expected) +
+                  "\" as expected: changed meanwhile; nothing was written");
   }
 }
 
