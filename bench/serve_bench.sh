@@ -4,7 +4,7 @@
 # Medians of repeated requests over loopback; a release build of the Linux
 # noxadmin, or noxadmin.exe under Wine with --wine.
 #
-#   bench/serve_bench.sh [--wine]
+#   bench/serve_bench.sh [--wine]      (USERS=N in the environment: N users, default 10000)
 #
 # The browser side (load and filter in Chromium) is measured and printed by
 # the browser test, tests/browser/.
@@ -41,24 +41,27 @@ else
 fi
 mkdir -p "$tables"
 
-python3 - "$work/users.csv" <<'PY'
+users=${USERS:-10000}
+python3 - "$work/users.csv" "$users" <<'PY'
 import sys
 with open(sys.argv[1], "w") as f:
     f.write("name,level,minutes,network\n")
-    for i in range(10000):
+    for i in range(int(sys.argv[2])):
         f.write("user%05d,Education High,%d,%d\n" % (i, 30 + i % 60, i % 4))
 PY
 cp "$work/users.csv" "$tables/users.csv"
 start=$(date +%s%N)
 "${noxadmin[@]}" --dir "$tables" import "$tables/users.csv" >/dev/null
-echo "import of 10,000 users: $((($(date +%s%N) - start) / 1000000)) ms"
+echo "import of $users users: $((($(date +%s%N) - start) / 1000000)) ms"
 
 "${noxadmin[@]}" --dir "$tables" serve --port 0 >"$work/url" 2>/dev/null &
 server=$!
 for _ in $(seq 200); do [[ -s $work/url ]] && break; sleep 0.05; done
-python3 - "$(head -n 1 "$work/url" | tr -d '\r')" <<'PY'
+python3 - "$(head -n 1 "$work/url" | tr -d '\r')" "$users" <<'PY'
 import http.client, statistics, sys, time, urllib.parse
 url = urllib.parse.urlsplit(sys.argv[1])
+users = int(sys.argv[2])
+last = "user%05d" % (users - 1)
 connection = http.client.HTTPConnection(url.hostname, url.port)
 def timed(method, path, body=None):
     headers = {"Content-Type": "application/x-www-form-urlencoded"} if body else {}
@@ -69,10 +72,10 @@ def timed(method, path, body=None):
     assert response.status == 200, (response.status, data[:200])
     return (time.perf_counter() - start) * 1000, len(data)
 loads = [timed("GET", "api/state") for _ in range(7)]
-print("api/state, 10,000 users: median %.0f ms (%d bytes)" % (statistics.median(t for t, _ in loads), loads[0][1]))
+print("api/state, %d users: median %.0f ms (%d bytes)" % (users, statistics.median(t for t, _ in loads), loads[0][1]))
 edits = []
 for i in range(11):
-    body = urllib.parse.urlencode({"name": "user09999", "minutes": str(100 + i), "was.minutes": str(99 + i if i else 69)})
+    body = urllib.parse.urlencode({"name": last, "minutes": str(100 + i), "was.minutes": str(99 + i if i else 30 + (users - 1) % 60)})
     edits.append(timed("POST", "api/user/set", body)[0])
 print("api/user/set of the last user: median %.1f ms, slowest %.1f ms (goal: written within 50 ms)" % (statistics.median(edits), max(edits)))
 PY

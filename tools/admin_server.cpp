@@ -667,6 +667,9 @@ AdminServer::AdminServer(ServeTarget target, std::function<platform::LocalTime()
       api_(std::move(target), token_, std::move(clock)),
       server_(std::make_unique<httplib::Server>()) {
   server_->set_socket_options(BindAlone);
+  // Headers and body go out in separate writes: without this, Nagle's wait
+  // for the browser's delayed acknowledgement adds about 40 ms to answers.
+  server_->set_tcp_nodelay(true);
   // Short waits on idle connections, so that Stop ends the server quickly
   // even with a browser still connected.
   server_->set_keep_alive_timeout(1);
