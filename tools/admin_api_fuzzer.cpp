@@ -6,7 +6,6 @@
 // path), Host ("=" for the right one), Content-Type, then parameters
 // "name=value" up to an empty line, then the body.
 #include <httplib.h>
-
 #include <unistd.h>
 
 #include <cstdlib>
@@ -42,7 +41,8 @@ struct Folders {
 
 const Folders& TheFolders() {
   static const Folders folders = [] {
-    const fs::path root = fs::temp_directory_path() / ("nox-api-fuzz-" + std::to_string(::getpid()));
+    const fs::path root =
+        fs::temp_directory_path() / ("nox-api-fuzz-" + std::to_string(::getpid()));
     Folders made{root / "seed", root / "work"};
     fs::create_directories(made.seed);
     std::ostringstream out;
@@ -76,14 +76,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   httplib::Request request;
   request.method = std::string(NextLine(input));
   const std::string path(NextLine(input));
-  request.path = !path.empty() && path[0] == '!' ? "/" + std::string(kToken) + "/" + path.substr(1) : path;
+  request.path =
+      !path.empty() && path[0] == '!' ? "/" + std::string(kToken) + "/" + path.substr(1) : path;
   const std::string host(NextLine(input));
   request.headers.emplace("Host", host == "=" ? "127.0.0.1:" + std::to_string(kPort) : host);
   request.headers.emplace("Content-Type", std::string(NextLine(input)));
   for (std::string_view line = NextLine(input); !line.empty(); line = NextLine(input)) {
     const size_t equals = line.find('=');
-    request.params.emplace(std::string(line.substr(0, equals)),
-                           equals == std::string_view::npos ? "" : std::string(line.substr(equals + 1)));
+    request.params.emplace(
+        std::string(line.substr(0, equals)),
+        equals == std::string_view::npos ? "" : std::string(line.substr(equals + 1)));
   }
   request.body = std::string(input);
 

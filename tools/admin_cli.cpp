@@ -45,6 +45,14 @@ std::vector<OptionSpec> FieldOptions(bool with_name) {
   return options;
 }
 
+std::vector<OptionSpec> WithExpect(std::vector<OptionSpec> options) {
+  options.push_back({"expect", true,
+                     "FIELD=VALUE  write nothing unless FIELD still holds VALUE (or the value "
+                     "being set): an edit prepared on what was read earlier does not undo a "
+                     "change made meanwhile (repeatable)"});
+  return options;
+}
+
 std::string ColumnList() {
   std::string list;
   for (const FieldInfo& field : kFields) {
@@ -78,7 +86,7 @@ const std::vector<Command>& Commands() {
        FieldOptions(false), 1, 1, UserAdd},
       {"user set", "NAME FIELD OPTIONS", "change fields of a user",
        "Fields not named keep their values; reserved fields are never touched. " + kFieldDetails,
-       FieldOptions(false), 1, 1, UserSet},
+       WithExpect(FieldOptions(false)), 1, 1, UserSet},
       {"user remove",
        "NAME",
        "remove a user",
@@ -172,7 +180,8 @@ const std::vector<Command>& Commands() {
        "The header row names the columns: name (required) and any of " + ColumnList() +
            " (the values of \"noxadmin user set --help\"). A row whose name exists updates that "
            "user, any other row adds one at the end. An empty cell leaves the field as it is (a "
-           "new user's default). All or nothing: one bad row and nothing is written. \"-\" reads the "
+           "new user's default). All or nothing: one bad row and nothing is written. \"-\" reads "
+           "the "
            "standard input.",
        {{"dry-run", false, "check the file and report, write nothing"}},
        1,

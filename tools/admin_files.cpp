@@ -214,7 +214,16 @@ std::vector<std::string> ListFolder(const std::string& dir) {
 std::string ReadHostFile(const std::string& path) {
   ScopedFile file(std::fopen(path.c_str(), "rb"));
   if (!file) throw Refusal("cannot open " + path + ": " + LastErrorText());
+  // Read straight into a string of the file's size (a table of thousands of
+  // users is tens of megabytes), then whatever the file grew by meanwhile.
   std::string bytes;
+  long size = -1;
+  if (std::fseek(file.get(), 0, SEEK_END) == 0) size = std::ftell(file.get());
+  std::rewind(file.get());
+  if (size > 0) {
+    bytes.resize(static_cast<size_t>(size));
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
+  }
   char buffer[65536];
   size_t got = 0;
   while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, got);
@@ -312,19 +321,30 @@ std::vector<std::string> TableFolder::NamesMatching(std::string_view name) const
   return matches;
 }
 
-std::string TableFolder::ActualName(std::string_view name) const {
-  std::vector<std::string> matches = NamesMatching(name);
+namespace {
+
+// The exact name among the matches, else the first; nothing when none.
+std::optional<std::string> Chosen(const std::vector<std::string>& matches, std::string_view name) {
   for (const std::string& match : matches) {
     if (match == name) return match;
   }
-  return matches.empty() ? std::string(name) : matches.front();
+  if (matches.empty()) return std::nullopt;
+  return matches.front();
+}
+
+}  // namespace
+
+std::string TableFolder::ActualName(std::string_view name) const {
+  return Chosen(NamesMatching(name), name).value_or(std::string(name));
 }
 
 bool TableFolder::Exists(std::string_view name) const { return !NamesMatching(name).empty(); }
 
 std::optional<std::string> TableFolder::Read(std::string_view name) const {
-  if (!Exists(name)) return std::nullopt;
-  return ReadHostFile(PathOf(name));
+  // One listing of the folder: a user table of thousands reads as many files.
+  const std::optional<std::string> actual = Chosen(NamesMatching(name), name);
+  if (!actual) return std::nullopt;
+  return ReadHostFile(JoinPath(dir_, *actual));
 }
 
 std::vector<CompanionFile> TableFolder::Companions() const {

@@ -88,8 +88,8 @@ TEST(AdminServer, LetsInOnlyRequestsWithTheTokenAndALocalHost) {
   }
   // A change posted by another site's page is refused by its Origin.
   httplib::Headers foreign = {{"Origin", "http://evil.example"}};
-  const auto result = served.client().Post(token_path + "api/user/add", foreign,
-                                           httplib::Params{{"name", "x"}});
+  const auto result =
+      served.client().Post(token_path + "api/user/add", foreign, httplib::Params{{"name", "x"}});
   ASSERT_TRUE(result);
   EXPECT_EQ(result->status, 403);
   EXPECT_FALSE(std::filesystem::exists(folder / "USER.TBL"));
@@ -107,26 +107,62 @@ TEST(AdminServer, ChangesAndRefusalsAreTheCommandLines) {
     std::string field;  // of a refusal
   };
   const std::vector<Case> cases = {
-      {"api/user/add", {{"name", "ann"}, {"level", "Education High"}, {"minutes", "30"}},
-       {"user", "add", "ann", "--level", "Education High", "--minutes", "30"}, 200, ""},
-      {"api/user/add", {{"name", "bob"}, {"minutes", "abc"}}, {"user", "add", "bob", "--minutes", "abc"}, 422,
+      {"api/user/add",
+       {{"name", "ann"}, {"level", "Education High"}, {"minutes", "30"}},
+       {"user", "add", "ann", "--level", "Education High", "--minutes", "30"},
+       200,
+       ""},
+      {"api/user/add",
+       {{"name", "bob"}, {"minutes", "abc"}},
+       {"user", "add", "bob", "--minutes", "abc"},
+       422,
        "minutes"},
-      {"api/user/add", {{"name", "x\xC3\xA9" "\xE2\x9C\x93"}}, {"user", "add", "x\xC3\xA9" "\xE2\x9C\x93"}, 422,
+      {"api/user/add",
+       {{"name",
+         "x\xC3\xA9"
+         "\xE2\x9C\x93"}},
+       {"user", "add",
+        "x\xC3\xA9"
+        "\xE2\x9C\x93"},
+       422,
        "name"},
-      {"api/user/add", {{"name", "cy"}, {"network", "7"}}, {"user", "add", "cy", "--network", "7"}, 422,
+      {"api/user/add",
+       {{"name", "cy"}, {"network", "7"}},
+       {"user", "add", "cy", "--network", "7"},
+       422,
        "network"},
-      {"api/user/add", {{"name", "dee"}, {"drives", "C=25:00-26:00"}},
-       {"user", "add", "dee", "--drives", "C=25:00-26:00"}, 422, "drives"},
+      {"api/user/add",
+       {{"name", "dee"}, {"drives", "C=25:00-26:00"}},
+       {"user", "add", "dee", "--drives", "C=25:00-26:00"},
+       422,
+       "drives"},
       {"api/user/add", {{"name", "old"}}, {"user", "add", "old"}, 422, "name"},
-      {"api/user/rename", {{"name", "old"}, {"new", "young"}}, {"user", "rename", "old", "young"}, 200, ""},
-      {"api/user/move", {{"name", "young"}, {"position", "9"}}, {"user", "move", "young", "9"}, 422,
+      {"api/user/rename",
+       {{"name", "old"}, {"new", "young"}},
+       {"user", "rename", "old", "young"},
+       200,
+       ""},
+      {"api/user/move",
+       {{"name", "young"}, {"position", "9"}},
+       {"user", "move", "young", "9"},
+       422,
        "position"},
-      {"api/user/grant", {{"name", "young"}, {"minutes", "5"}}, {"user", "grant", "young", "5"}, 422, ""},
+      {"api/user/grant",
+       {{"name", "young"}, {"minutes", "5"}},
+       {"user", "grant", "young", "5"},
+       422,
+       ""},
       {"api/user/remove", {{"name", "nobody"}}, {"user", "remove", "nobody"}, 422, ""},
-      {"api/settings", {{"lab-budget", "maybe"}}, {"settings", "set", "--lab-budget", "maybe"}, 422,
+      {"api/settings",
+       {{"lab-budget", "maybe"}},
+       {"settings", "set", "--lab-budget", "maybe"},
+       422,
        "lab-budget"},
-      {"api/settings", {{"master-folder", "C:\\NOX"}}, {"settings", "set", "--master-folder", "C:\\NOX"},
-       200, ""},
+      {"api/settings",
+       {{"master-folder", "C:\\NOX"}},
+       {"settings", "set", "--master-folder", "C:\\NOX"},
+       200,
+       ""},
   };
   TempFolder page_folder;
   TempFolder cli_folder;
@@ -141,15 +177,19 @@ TEST(AdminServer, ChangesAndRefusalsAreTheCommandLines) {
     const testing_support::RunResult cli = RunIn(cli_folder, c.command);
     EXPECT_EQ(result->status, c.status) << c.route << ": " << result->body;
     EXPECT_EQ(cli.code, c.status == 200 ? 0 : 1) << cli.err;
-    const std::string expected_text = c.status == 200 ? cli.out : cli.err.substr(10);  // "noxadmin: "
+    const std::string expected_text =
+        c.status == 200 ? cli.out : cli.err.substr(10);  // "noxadmin: "
     const std::string json_text = c.status == 200 ? "\"message\":\"" : "\"error\":\"";
     std::string quoted = expected_text.substr(0, expected_text.find('\n'));
-    for (size_t at = 0; (at = quoted.find('"', at)) != std::string::npos; at += 2) quoted.insert(at, "\\");
-    EXPECT_NE(result->body.find(json_text + quoted), std::string::npos) << result->body << " vs " << quoted;
+    for (size_t at = 0; (at = quoted.find('"', at)) != std::string::npos; at += 2)
+      quoted.insert(at, "\\");
+    EXPECT_NE(result->body.find(json_text + quoted), std::string::npos)
+        << result->body << " vs " << quoted;
     if (c.status != 200) {
       EXPECT_EQ(ReadBytes(page_folder / "USER.TBL"), before) << c.route;
-      EXPECT_NE(result->body.find(c.field.empty() ? "\"field\":null" : "\"field\":\"" + c.field + "\""),
-                std::string::npos)
+      EXPECT_NE(
+          result->body.find(c.field.empty() ? "\"field\":null" : "\"field\":\"" + c.field + "\""),
+          std::string::npos)
           << result->body;
     }
     EXPECT_EQ(ReadBytes(page_folder / "USER.TBL"), ReadBytes(cli_folder / "USER.TBL")) << c.route;
@@ -180,7 +220,8 @@ TEST(AdminServer, EditsOfAUserChangedElsewhereMergeOrAreRefused) {
   EXPECT_NE(shown.find("network       2"), std::string::npos) << shown;
 
   ASSERT_EQ(RunIn(folder, {"user", "rename", "ann", "eve"}).code, 0);
-  const auto gone = served.Post("api/user/set", {{"name", "ann"}, {"network", "3"}, {"was.network", "2"}});
+  const auto gone =
+      served.Post("api/user/set", {{"name", "ann"}, {"network", "3"}, {"was.network", "2"}});
   ASSERT_TRUE(gone);
   EXPECT_EQ(gone->status, 409);
   // A change without the value it replaces cannot be checked: refused.
@@ -194,8 +235,8 @@ TEST(AdminServer, ImportIsAllOrNothingAndExportIsTheCommandLines) {
   ASSERT_EQ(RunIn(folder, {"user", "add", "ann"}).code, 0);
   Served served(folder);
   const std::string before = ReadBytes(folder / "USER.TBL");
-  const auto bad = served.client().Post(served.base() + "api/import",
-                                        "name,minutes\r\nbo,5\r\ncy,abc\r\n\r\ndi,x\r\n", "text/csv");
+  const auto bad = served.client().Post(
+      served.base() + "api/import", "name,minutes\r\nbo,5\r\ncy,abc\r\n\r\ndi,x\r\n", "text/csv");
   ASSERT_TRUE(bad);
   EXPECT_EQ(bad->status, 422);
   EXPECT_NE(bad->body.find("\"error\":\"2 rows refused; nothing was imported\""), std::string::npos)
@@ -204,13 +245,15 @@ TEST(AdminServer, ImportIsAllOrNothingAndExportIsTheCommandLines) {
   EXPECT_NE(bad->body.find("{\"line\":5,"), std::string::npos) << bad->body;
   EXPECT_EQ(ReadBytes(folder / "USER.TBL"), before);
 
-  const auto good = served.client().Post(served.base() + "api/import", "name,minutes\nbo,5\n", "text/csv");
+  const auto good =
+      served.client().Post(served.base() + "api/import", "name,minutes\nbo,5\n", "text/csv");
   ASSERT_TRUE(good);
   EXPECT_EQ(good->status, 200) << good->body;
   const auto exported = served.client().Get(served.base() + "api/export");
   ASSERT_TRUE(exported);
   EXPECT_EQ(exported->body, RunIn(folder, {"export"}).out);
-  EXPECT_EQ(exported->get_header_value("Content-Disposition"), "attachment; filename=\"users.csv\"");
+  EXPECT_EQ(exported->get_header_value("Content-Disposition"),
+            "attachment; filename=\"users.csv\"");
 
   const auto reg = served.client().Get(served.base() + "api/plan?name=bo&format=reg&at=10:00");
   ASSERT_TRUE(reg);

@@ -92,8 +92,8 @@ std::vector<std::string> RestrictionsOf(const LevelMasks& masks);
 struct UserSummary {
   int n = 0;
   std::string name;
-  std::string level;    // LevelName
-  std::string minutes;  // allowed per day, or "none"
+  std::string level;                  // LevelName
+  std::string minutes;                // allowed per day, or "none"
   std::optional<int64_t> used_today;  // on this PC; nothing without a daily budget
   std::optional<int64_t> lab_today;   // on every PC; nothing unless the lab budget is on
   std::string network;

@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <limits>
 #include <istream>
+#include <limits>
 #include <ostream>
 #include <sstream>
 #include <unordered_map>
@@ -129,7 +129,8 @@ std::optional<std::map<std::string, int64_t>> LabMinutesToday(Session& session) 
     std::map<std::string, int64_t> sums;
     for (const PcUsage& pc : ReadUsageFolder(session, folder)) {
       for (const UsageEntry& entry : pc.entries) {
-        if (entry.day == DayNumber(session.context().now)) sums[FoldCase(entry.user)] += entry.minutes;
+        if (entry.day == DayNumber(session.context().now))
+          sums[FoldCase(entry.user)] += entry.minutes;
       }
     }
     return sums;
@@ -199,9 +200,30 @@ std::string LevelSummary(const UserRecord& record) {
 // Applies the field options in command-line order.
 void ApplyOptions(UserDraft& draft, const ParsedArgs& args) {
   for (const auto& [name, value] : args.options) {
-    ApplyField(draft, name, ToAnsi(value, "--" + name));
+    if (name != "expect") ApplyField(draft, name, ToAnsi(value, "--" + name));
   }
   CheckProgramListEdit(draft);
+}
+
+// --expect FIELD=VALUE: unless the field still holds VALUE (or already the
+// value being set), nothing is written, so that an edit prepared on what
+// was read earlier does not undo a change another program made meanwhile.
+void CheckExpected(const UserDraft& draft, const ParsedArgs& args) {
+  for (const auto& [option, expectation] : args.options) {
+    if (option != "expect") continue;
+    const size_t equals = expectation.find('=');
+    const std::string field = expectation.substr(0, equals);
+    if (equals == std::string::npos || !IsField(field) || field == "name") {
+      throw UsageError("--expect: \"" + expectation + "\" is not FIELD=VALUE");
+    }
+    const std::string expected = ToAnsi(expectation.substr(equals + 1), "--expect");
+    const std::string now = FieldValue(draft, field);
+    const std::optional<std::string> setting = args.Option(field);
+    if (now == expected || (setting && now == ToAnsi(*setting, "--" + field))) continue;
+    throw Refusal(field + ": is now \"" + AnsiToOutput(now) + "\", not \"" +
+                  AnsiToOutput(expected) +
+                  "\" as expected: changed meanwhile; nothing was written");
+  }
 }
 
 // Refusal when another user than `self` already has the name.
@@ -277,9 +299,17 @@ class CsvImport {
     const auto name = std::find(columns_.begin(), columns_.end(), "name");
     if (name == columns_.end()) throw Refusal(file + ": no \"name\" column");
     name_index_ = static_cast<size_t>(name - columns_.begin());
-    for (int n = table_.user_count(); n >= 1; --n) {
-      record_of_name_[FoldCase(table_.record(n).TrimmedName())] = n;
+  }
+
+  std::optional<int> Find(const std::string& ansi_name) {
+    if (index_.empty()) {
+      for (int n = table_.user_count(); n >= 1; --n) {
+        index_[FoldCase(table_.record(n).TrimmedName())] = n;
+      }
     }
+    const auto found = index_.find(FoldCase(TrimBlanks(ansi_name)));
+    if (found == index_.end()) return std::nullopt;
+    return found->second;
   }
 
   // Applies row r; a refused row is noted in errors().
@@ -323,9 +353,7 @@ class CsvImport {
     if (std::optional<std::string> problem = UserNameProblem(name)) {
       throw Refusal("name: " + *problem);
     }
-    const auto known = record_of_name_.find(FoldCase(name));
-    std::optional<int> n;
-    if (known != record_of_name_.end()) n = known->second;
+    std::optional<int> n = Find(name);
     if (n && drafts_.count(*n)) {
       throw Refusal("name: \"" + row[name_index_] + "\" is in the file twice");
     }
@@ -346,7 +374,7 @@ class CsvImport {
       ++updated_;
     } else {
       n = table_.Add(draft.record);
-      record_of_name_[FoldCase(name)] = *n;
+      index_.emplace(FoldCase(TrimBlanks(name)), *n);
       ++added_;
     }
     drafts_[*n] = draft;
@@ -358,9 +386,10 @@ class CsvImport {
   std::vector<std::string> columns_;
   size_t name_index_ = 0;
   std::map<int, UserDraft> drafts_;
-  // The first record of each case-folded name, as UserTable::Find would find it: looking each
-  // row up in the whole table would make a class of thousands take minutes.
-  std::unordered_map<std::string, int> record_of_name_;
+  // The table's users by folded name (the first of equal names, as
+  // UserTable::Find): a file of thousands of rows would otherwise search
+  // the whole table for each.
+  std::unordered_map<std::string, int> index_;
   std::vector<std::string> errors_;
   int added_ = 0;
   int updated_ = 0;
@@ -452,10 +481,14 @@ int UserAdd(Session& session, const ParsedArgs& args) {
 }
 
 int UserSet(Session& session, const ParsedArgs& args) {
-  if (args.options.empty()) throw UsageError("user set: name at least one field to change");
+  if (std::all_of(args.options.begin(), args.options.end(),
+                  [](const auto& option) { return option.first == "expect"; })) {
+    throw UsageError("user set: name at least one field to change");
+  }
   UserTable table = session.LoadTable();
   const int n = session.FindUser(table, args.positional[0]);
   UserDraft draft = session.LoadDraft(table, n);
+  CheckExpected(draft, args);
   ApplyOptions(draft, args);
   table.record(n) = draft.record;
   session.Save(table, {{n, &draft}});

@@ -8,6 +8,8 @@ namespace nox::admin {
 UserTable UserTable::Decode(std::string_view bytes) {
   UserTable table;
   const size_t whole = bytes.size() / UserRecord::kSize;
+  table.records_.reserve(whole + 1);  // room for one more user without moving them all
+  table.origin_.reserve(whole + 1);
   for (size_t i = 0; i < whole; ++i) {
     table.records_.push_back(
         DecodeUserRecord(bytes.substr(i * UserRecord::kSize, UserRecord::kSize)));
