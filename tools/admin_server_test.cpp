@@ -230,6 +230,32 @@ TEST(AdminServer, EditsOfAUserChangedElsewhereMergeOrAreRefused) {
   EXPECT_EQ(unchecked->status, 400);
 }
 
+// Two browsers editing two users at once: neither loses the other's edits.
+TEST(AdminServer, EditsOfTwoBrowsersAtOnceAreAllKept) {
+  TempFolder folder;
+  ASSERT_EQ(RunIn(folder, {"user", "add", "ann", "--minutes", "0"}).code, 0);
+  ASSERT_EQ(RunIn(folder, {"user", "add", "bob", "--minutes", "0"}).code, 0);
+  Served served(folder);
+  const auto edit = [&](const std::string& name) {
+    httplib::Client browser("127.0.0.1", served.port());
+    for (int minutes = 1; minutes <= 15; ++minutes) {
+      const auto result =
+          browser.Post(served.base() + "api/user/set",
+                       httplib::Params{{"name", name},
+                                       {"minutes", std::to_string(minutes)},
+                                       {"was.minutes", std::to_string(minutes - 1)}});
+      EXPECT_TRUE(result && result->status == 200) << name << " " << minutes;
+    }
+  };
+  std::thread first(edit, "ann");
+  std::thread second(edit, "bob");
+  first.join();
+  second.join();
+  const std::string csv = RunIn(folder, {"export"}).out;
+  EXPECT_NE(csv.find("\r\nann,,None,15,"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("\r\nbob,,None,15,"), std::string::npos) << csv;
+}
+
 TEST(AdminServer, ImportIsAllOrNothingAndExportIsTheCommandLines) {
   TempFolder folder;
   ASSERT_EQ(RunIn(folder, {"user", "add", "ann"}).code, 0);
