@@ -484,18 +484,16 @@
     }
 
     // Renaming and moving change which login finds which record: asked first, as removing is.
-    rename() {
+    async rename() {
       const name = byId('rename-new').value;
-      if (!window.confirm(`Rename the user ${this.loaded.name} to ${name}?`)) return undefined;
-      return this.act('api/user/rename', {new: name}, 'rename-new-error', name);
+      if (!window.confirm(`Rename the user ${this.loaded.name} to ${name}?`)) return;
+      await this.act('api/user/rename', {new: name}, 'rename-new-error', name);
     }
 
-    move() {
+    async move() {
       const position = byId('move-position').value;
-      if (!window.confirm(`Move the user ${this.loaded.name} to position ${position}?`)) {
-        return undefined;
-      }
-      return this.act('api/user/move', {position}, 'move-position-error', this.loaded.name);
+      if (!window.confirm(`Move the user ${this.loaded.name} to position ${position}?`)) return;
+      await this.act('api/user/move', {position}, 'move-position-error', this.loaded.name);
     }
 
     grant() {
