@@ -4,6 +4,7 @@ Usage: admin_page_test.py NOXADMIN [unittest options]
 """
 import glob
 import os
+import re
 import shutil
 import statistics
 import subprocess
@@ -229,6 +230,17 @@ class AdminPageTest(unittest.TestCase):
         page.click_and_wait_for_status(page.button('Save'))
         self.assertRegex(self.show('pupil1'), r'minutes +45 per day')
         self.assertEqual(page.field('minutes').get_attribute('value'), '45')
+
+    def test_custom_level_triple_starts_from_the_named_level(self):
+        page = self.page
+        page.open_user('alice')
+        Select(page.field('level')).select_by_visible_text('Custom triple')
+        triple = page.by_id('f-level-triple')
+        office_low = re.search(r'\((.*)\)', noxadmin(self.folder, 'levels', 'Office Low'))[1]
+        self.assertEqual(triple.get_attribute('value'), office_low)
+        page.fill(triple, '1,2,3')
+        page.click_and_wait_for_status(page.button('Save'))
+        self.assertRegex(self.show('alice'), r'level +Custom \(1,2,3\)')
 
     def test_refusals_show_beside_their_field_and_write_nothing(self):
         self.expected_statuses = (422,)

@@ -220,7 +220,8 @@
       this.page = page;
       this.fields = [];
       this.levels = [];
-      this.loaded = null;  // {name, fields} as the server gave them; null while adding
+      this.lastLevel = null;  // the named level last chosen, for a custom triple to start from
+      this.loaded = null;     // {name, fields} as the server gave them; null while adding
       this.section = byId('user-section');
       this.form = byId('user-form');
       this.form.addEventListener('submit', (event) => {
@@ -303,10 +304,16 @@
       const triple = document.createElement('input');
       triple.id = `${id}-triple`;
       triple.autocomplete = 'off';
-      triple.setAttribute('aria-describedby', `${id}-error`);
+      triple.setAttribute('aria-describedby', `${id}-error ${id}-triple-help`);
+      const help = element(
+          'p',
+          'A triple is stored as given: it keeps no daily budget of its own, so give the ' +
+              'minutes again to keep one.',
+          'help');
+      help.id = `${id}-triple-help`;
       const custom = element('div', undefined, 'custom-level');
       custom.id = `${id}-custom`;
-      custom.append(label, triple);
+      custom.append(label, triple, help);
       const description = element('ul', undefined, 'restrictions');
       description.id = `${id}-restrictions`;
       description.setAttribute('aria-label', 'What the chosen level restricts');
@@ -324,10 +331,16 @@
       return label;
     }
 
+    // Choosing "Custom triple" starts from the triple of the level chosen before.
     showLevel() {
       const select = byId('f-level');
+      const triple = byId('f-level-triple');
+      if (select.value === kCustomLevel && !triple.value && this.lastLevel) {
+        triple.value = this.lastLevel.triple;
+      }
       byId('f-level-custom').hidden = select.value !== kCustomLevel;
       const level = this.levels.find((candidate) => candidate.name === select.value);
+      if (level) this.lastLevel = level;
       const list = byId('f-level-restrictions');
       const lines = level ? level.restrictions : [];
       list.replaceChildren(...lines.map((line) => element('li', line)));
