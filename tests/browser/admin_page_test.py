@@ -426,8 +426,10 @@ class AdminPageTest(unittest.TestCase):
             file.writelines(f'user{n:05},{n % 120}\n' for n in range(1, count + 1))
         noxadmin(self.folder, 'import', csv_path)
         page = self.page
-        page.driver.execute_cdp_cmd('Page.addScriptToEvaluateOnNewDocument',
-                                    {'source': FIRST_ROWS_PROBE})
+        probe = page.driver.execute_cdp_cmd('Page.addScriptToEvaluateOnNewDocument',
+                                            {'source': FIRST_ROWS_PROBE})
+        self.addCleanup(page.driver.execute_cdp_cmd, 'Page.removeScriptToEvaluateOnNewDocument',
+                        probe)
         loads, answered = [], []
         for _ in range(5):
             page.driver.get(page.url)
