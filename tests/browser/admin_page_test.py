@@ -335,6 +335,13 @@ class AdminPageTest(unittest.TestCase):
         self.assertEqual(self.wait_for_download('alice.reg'),
                          expected_reg.replace('\n', '\r\n').encode())
 
+    def test_a_reload_opens_the_same_user_again(self):
+        page = self.page
+        page.open_user('alice')
+        page.driver.refresh()
+        page.wait(lambda: page.by_id('user-heading').text == 'User alice', 'not reopened')
+        self.assertEqual(page.field('minutes').get_attribute('value'), '30')
+
     def test_markup_in_names_shows_as_text(self):
         names = ['<b>x</b>', '<img src=x onerror=alert(1)>']
         for name in names:

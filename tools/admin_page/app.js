@@ -388,6 +388,8 @@
       byId('plan-text').hidden = true;
       this.updateRegLink();
       this.present(`User ${this.loaded.name}`, 'Save');
+      // The address names the open user, so that reloading the page opens it again.
+      window.history.replaceState(null, '', `#${encodeURIComponent(this.loaded.name)}`);
       return true;
     }
 
@@ -406,6 +408,7 @@
     close() {
       this.loaded = null;
       this.section.hidden = true;
+      window.history.replaceState(null, '', window.location.pathname);
     }
 
     // Opening another user or closing the form drops changes not saved yet: asked first.
@@ -706,5 +709,18 @@
     }
   }
 
-  new AdminPage().reload();
+  // The user named in the address (#NAME), if any: a hand-made address may not decode.
+  function userInAddress() {
+    try {
+      return decodeURIComponent(window.location.hash.slice(1));
+    } catch {
+      return '';
+    }
+  }
+
+  const page = new AdminPage();
+  page.reload().then(() => {
+    const name = userInAddress();
+    if (name) page.openUser(name);
+  });
 })();
