@@ -87,11 +87,11 @@ size_t Utf8SequenceLength(std::string_view text, size_t at) {
   return length;
 }
 
-// A JSON string. Bytes that are not UTF-8 become U+FFFD; "<", ">" and "&"
-// are escaped so that no answer can be read as markup.
-std::string Quoted(std::string_view text) {
+// Appends `text` as a JSON string. Bytes that are not UTF-8 become U+FFFD;
+// "<", ">" and "&" are escaped so that no answer can be read as markup.
+void AppendQuoted(std::string& out, std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
-  std::string out = "\"";
+  out += '"';
   for (size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
     const size_t length = Utf8SequenceLength(text, i);
@@ -114,17 +114,28 @@ std::string Quoted(std::string_view text) {
     }
     i += length;
   }
-  return out + "\"";
+  out += '"';
+}
+
+std::string Quoted(std::string_view text) {
+  std::string out;
+  AppendQuoted(out, text);
+  return out;
 }
 
 // A JSON object written member by member.
 class JsonObject {
  public:
   JsonObject& Raw(std::string_view key, std::string_view json) {
-    text_ += (text_.size() > 1 ? "," : "") + Quoted(key) + ":" + std::string(json);
+    Key(key);
+    text_.append(json);
     return *this;
   }
-  JsonObject& Text(std::string_view key, std::string_view utf8) { return Raw(key, Quoted(utf8)); }
+  JsonObject& Text(std::string_view key, std::string_view utf8) {
+    Key(key);
+    AppendQuoted(text_, utf8);
+    return *this;
+  }
   JsonObject& Number(std::string_view key, int64_t value) {
     return Raw(key, std::to_string(value));
   }
@@ -135,6 +146,12 @@ class JsonObject {
   std::string Done() const { return text_ + "}"; }
 
  private:
+  void Key(std::string_view key) {
+    if (text_.size() > 1) text_ += ',';
+    AppendQuoted(text_, key);
+    text_ += ':';
+  }
+
   std::string text_ = "{";
 };
 
@@ -486,10 +503,11 @@ void AdminApi::State(httplib::Response& response) {
           .Done();
   json += ",\"fields\":" + JsonArray(fields) + ",\"levels\":" + JsonArray(levels) +
           ",\"settings\":" + settings_json + ",\"users\":[";
+  json.reserve(json.size() + users.size() * 160);
   for (size_t i = 0; i < users.size(); ++i) {
     const UserSummary& user = users[i];
-    json += (i > 0 ? "," : "") +
-            JsonObject()
+    if (i > 0) json += ',';
+    json += JsonObject()
                 .Number("n", user.n)
                 .Text("name", OutputToUtf8(user.name))
                 .Text("level", user.level)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <ostream>
+#include <set>
 
 #include "tools/admin_text.h"
 
@@ -110,11 +111,12 @@ UserTable Session::LoadTable() {
   return UserTable::Decode(bytes.value_or(""));
 }
 
-UserDraft Session::LoadDraft(const UserTable& table, int n) {
+namespace {
+
+// User n with the program list file's text, or none when there is no file.
+UserDraft DraftOf(const UserTable& table, int n, const std::optional<std::string>& text) {
   UserDraft draft;
   draft.record = table.record(n);
-  const std::string name = std::to_string(n) + ".TBL";
-  const std::optional<std::string> text = Folder().Read(name);
   const int lines = draft.record.program_list_count;
   const int programs = draft.record.allowed_program_count;
   if (text) {
@@ -123,6 +125,25 @@ UserDraft Session::LoadDraft(const UserTable& table, int n) {
     draft.programs_complete = lines == 0 && programs == 0;
   }
   return draft;
+}
+
+}  // namespace
+
+UserDraft Session::LoadDraft(const UserTable& table, int n) {
+  return DraftOf(table, n, Folder().Read(std::to_string(n) + ".TBL"));
+}
+
+std::vector<UserDraft> Session::LoadDrafts(const UserTable& table) {
+  std::set<int> with_list;
+  for (const CompanionFile& file : Folder().Companions()) {
+    if (SameName(file.extension, "TBL")) with_list.insert(file.number);
+  }
+  std::vector<UserDraft> drafts;
+  drafts.reserve(static_cast<size_t>(table.user_count()));
+  for (int n = 1; n <= table.user_count(); ++n) {
+    drafts.push_back(with_list.count(n) ? LoadDraft(table, n) : DraftOf(table, n, std::nullopt));
+  }
+  return drafts;
 }
 
 int Session::FindUser(const UserTable& table, const std::string& name) {

@@ -56,6 +56,9 @@ class Session {
   UserTable LoadTable();
   // User n of the table with its program list file.
   UserDraft LoadDraft(const UserTable& table, int n);
+  // Every user of the table with its program list file, the folder listed
+  // once for all of them.
+  std::vector<UserDraft> LoadDrafts(const UserTable& table);
   // The number of the user named `name` (as typed); Refusal when none.
   int FindUser(const UserTable& table, const std::string& name);
 

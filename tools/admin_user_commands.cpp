@@ -263,13 +263,6 @@ SettingsRecord LoadSettings(Session& session, std::string* tail, bool* exists) {
   return DecodeSettingsRecord(*bytes);
 }
 
-// Every user of the table with its program list.
-std::vector<UserDraft> LoadAll(Session& session, const UserTable& table) {
-  std::vector<UserDraft> drafts;
-  for (int n = 1; n <= table.user_count(); ++n) drafts.push_back(session.LoadDraft(table, n));
-  return drafts;
-}
-
 std::string FilesOf(const TableFolder& folder, int n) {
   std::string names;
   for (const CompanionFile& file : folder.Companions()) {
@@ -551,11 +544,11 @@ std::vector<UserSummary> SummarizeUsers(Session& session, const UserTable& table
   const std::optional<std::map<std::string, int64_t>> lab = LabMinutesToday(session);
   std::vector<UserSummary> users;
   users.reserve(static_cast<size_t>(table.user_count()));
-  for (int n = 1; n <= table.user_count(); ++n) {
-    const UserDraft draft = session.LoadDraft(table, n);
+  int n = 0;
+  for (const UserDraft& draft : session.LoadDrafts(table)) {
     const UserRecord& record = draft.record;
     UserSummary user;
-    user.n = n;
+    user.n = ++n;
     user.name = AnsiToOutput(record.TrimmedName());
     user.level = LevelName(record);
     if (BudgetOn(record)) {
@@ -704,7 +697,7 @@ int Export(Session& session, const ParsedArgs& args) {
   std::vector<std::string> header;
   for (const FieldInfo& field : kFields) header.push_back(field.name);
   std::string text = CsvRow(header);
-  for (const UserDraft& draft : LoadAll(session, table)) {
+  for (const UserDraft& draft : session.LoadDrafts(table)) {
     std::vector<std::string> cells;
     for (const FieldInfo& field : kFields) {
       cells.push_back(AnsiToOutput(FieldValue(draft, field.name)));
