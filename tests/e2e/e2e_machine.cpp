@@ -233,8 +233,16 @@ bool Machine::StartProgram(const std::string& program_name, const std::string& a
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(show);
   }
-  return CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        kProgramDir, &startup, &process_) != FALSE;
+  // Under load, Wine now and then refuses to start a program whose file the
+  // previous test's process is still letting go of: try again for a while.
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    if (CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       kProgramDir, &startup, &process_) != FALSE) {
+      return true;
+    }
+    Sleep(100);
+  }
+  return false;
 }
 
 bool Machine::WaitForExit(DWORD timeout_ms) {
