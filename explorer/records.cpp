@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "common/runtime_error.h"
 #include "common/regpath.h"
+#include "common/runtime_error.h"
 #include "platform/platform.h"
 
 namespace nox {
@@ -144,11 +144,23 @@ UserRecord UserRecord::EndOfTable() {
   return record;
 }
 
-std::string UserRecord::TrimmedName() const {
-  const std::string name = FieldText(user_name);
-  const size_t first = name.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return name.substr(first, name.find_last_not_of(' ') - first + 1);
+namespace {
+
+std::string WithoutBlanks(std::string_view text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return "";
+  return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
+}  // namespace
+
+std::string UserRecord::TrimmedName() const { return WithoutBlanks(FieldText(user_name)); }
+
+std::string TrimmedUserName(std::string_view bytes) {
+  using namespace user_offsets;
+  decltype(UserRecord::user_name) name{};
+  CopyPrefix(bytes.substr(std::min(bytes.size(), kUserName)), name);
+  return WithoutBlanks(std::string_view(name.data(), name.size()));
 }
 
 UserRecordBytes EncodeUserRecord(const UserRecord& r) {
@@ -270,8 +282,9 @@ void WriteUserRecord(int32_t n, const UserRecord& record) {
   if (n < 1) Raise(63, "WriteUserRecord", "Bad record number");
   const UserRecordBytes bytes = EncodeUserRecord(record);
   const uint64_t offset = static_cast<uint64_t>(n - 1) * UserRecord::kSize;
-  RaiseIfFileError(platform::WriteFileAt(path, offset, std::string_view(bytes.data(), bytes.size())),
-                   "WriteUserRecord");
+  RaiseIfFileError(
+      platform::WriteFileAt(path, offset, std::string_view(bytes.data(), bytes.size())),
+      "WriteUserRecord");
 }
 
 void WriteUserRecord(const std::string& n, const UserRecord& record) {

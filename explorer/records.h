@@ -116,6 +116,9 @@ UserRecordBytes EncodeUserRecord(const UserRecord& record);
 // Decodes up to kSize bytes; a shorter input leaves the rest of the record
 // zero (a record cut short by the end of the file).
 UserRecord DecodeUserRecord(std::string_view bytes);
+// The user name of an encoded record without its blanks, as TrimmedName
+// gives it, read without decoding the rest.
+std::string TrimmedUserName(std::string_view bytes);
 SettingsRecordBytes EncodeSettingsRecord(const SettingsRecord& record);
 SettingsRecord DecodeSettingsRecord(std::string_view bytes);
 

@@ -107,8 +107,8 @@ std::string Session::LabUsageFolder() {
 }
 
 UserTable Session::LoadTable() {
-  const std::optional<std::string> bytes = Folder().Read(kUserTableName);
-  return UserTable::Decode(bytes.value_or(""));
+  std::optional<std::string> bytes = Folder().Read(kUserTableName);
+  return UserTable::Decode(bytes ? std::move(*bytes) : std::string());
 }
 
 namespace {

@@ -5,20 +5,36 @@
 
 namespace nox::admin {
 
-UserTable UserTable::Decode(std::string_view bytes) {
+UserTable UserTable::Decode(std::string bytes) {
   UserTable table;
   const size_t whole = bytes.size() / UserRecord::kSize;
-  table.records_.reserve(whole + 1);  // room for one more user without moving them all
-  table.origin_.reserve(whole + 1);
+  table.fragment_ = bytes.substr(whole * UserRecord::kSize);
+  bytes.resize(whole * UserRecord::kSize);
+  table.bytes_ = std::move(bytes);  // tens of megabytes for thousands of users: not copied
+  table.records_.resize(whole);
+  table.origin_.reserve(whole + 1);  // room for one more user without moving them all
   for (size_t i = 0; i < whole; ++i) {
-    table.records_.push_back(
-        DecodeUserRecord(bytes.substr(i * UserRecord::kSize, UserRecord::kSize)));
+    table.records_[i].offset = i * UserRecord::kSize;
     table.origin_.push_back(static_cast<int>(i + 1));
   }
-  table.fragment_ = std::string(bytes.substr(whole * UserRecord::kSize));
   table.decoded_count_ = static_cast<int>(whole);
   table.CountUsers();
   return table;
+}
+
+UserRecord& UserTable::Decoded(int n) const {
+  const Slot& slot = records_[n - 1];
+  if (!slot.decoded) {
+    slot.decoded = std::make_unique<UserRecord>(
+        DecodeUserRecord(std::string_view(bytes_).substr(slot.offset, UserRecord::kSize)));
+  }
+  return *slot.decoded;
+}
+
+std::string UserTable::TrimmedNameOf(int n) const {
+  const Slot& slot = records_[n - 1];
+  if (slot.decoded) return slot.decoded->TrimmedName();
+  return TrimmedUserName(std::string_view(bytes_).substr(slot.offset, UserRecord::kSize));
 }
 
 std::string UserTable::Encode() const {
@@ -30,16 +46,20 @@ std::string UserTable::Encode() const {
   }
   std::string bytes;
   bytes.reserve(records_.size() * UserRecord::kSize);
-  for (const UserRecord& record : records_) {
-    const UserRecordBytes encoded = EncodeUserRecord(record);
-    bytes.append(encoded.data(), encoded.size());
+  for (const Slot& slot : records_) {
+    if (slot.decoded) {
+      const UserRecordBytes encoded = EncodeUserRecord(*slot.decoded);
+      bytes.append(encoded.data(), encoded.size());
+    } else {
+      bytes.append(bytes_, slot.offset, UserRecord::kSize);
+    }
   }
   return bytes;
 }
 
 void UserTable::CountUsers() {
   user_count_ = 0;
-  while (user_count_ < record_count() && records_[user_count_].TrimmedName() != "EOF") {
+  while (user_count_ < record_count() && TrimmedNameOf(user_count_ + 1) != "EOF") {
     ++user_count_;
   }
 }
@@ -47,13 +67,15 @@ void UserTable::CountUsers() {
 std::optional<int> UserTable::Find(std::string_view ansi_name) const {
   const std::string wanted = FoldCase(TrimBlanks(ansi_name));
   for (int n = 1; n <= user_count_; ++n) {
-    if (FoldCase(record(n).TrimmedName()) == wanted) return n;
+    if (FoldCase(TrimmedNameOf(n)) == wanted) return n;
   }
   return std::nullopt;
 }
 
 int UserTable::Add(const UserRecord& record) {
-  records_.insert(records_.begin() + user_count_, record);
+  Slot added;
+  added.decoded = std::make_unique<UserRecord>(record);
+  records_.insert(records_.begin() + user_count_, std::move(added));
   origin_.insert(origin_.begin() + user_count_, 0);
   ++user_count_;
   return user_count_;
@@ -66,11 +88,11 @@ void UserTable::Remove(int n) {
 }
 
 void UserTable::Move(int n, int to) {
-  UserRecord record = records_[n - 1];
+  Slot moved = std::move(records_[n - 1]);
   const int from_origin = origin_[n - 1];
   records_.erase(records_.begin() + (n - 1));
   origin_.erase(origin_.begin() + (n - 1));
-  records_.insert(records_.begin() + (to - 1), record);
+  records_.insert(records_.begin() + (to - 1), std::move(moved));
   origin_.insert(origin_.begin() + (to - 1), from_origin);
 }
 

@@ -3,6 +3,7 @@
 // file is lost), the users being the records before the first "EOF".
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,7 +17,7 @@ class UserTable {
  public:
   // Splits the file into records. A length that is not a multiple of the
   // record size leaves a fragment, which Encode refuses to write back.
-  static UserTable Decode(std::string_view bytes);
+  static UserTable Decode(std::string bytes);
 
   // The whole file. Refusal when the file had a fragment: editing would
   // either drop it or keep a record the login program reads half.
@@ -30,8 +31,8 @@ class UserTable {
   int user_count() const { return user_count_; }
 
   // Record n, 1-based (1 to record_count()).
-  const UserRecord& record(int n) const { return records_[n - 1]; }
-  UserRecord& record(int n) { return records_[n - 1]; }
+  const UserRecord& record(int n) const { return Decoded(n); }
+  UserRecord& record(int n) { return Decoded(n); }
 
   // The number of the user whose trimmed name matches `ansi_name` without
   // regard to letter case (the first such, as the login program finds it).
@@ -51,9 +52,20 @@ class UserTable {
   int decoded_record_count() const { return decoded_count_; }
 
  private:
+  // A record as read from the file (its place in bytes_), decoded only once
+  // it is asked for: an edit of one user of thousands then decodes and
+  // encodes just that one, the others are written back as they were read.
+  struct Slot {
+    size_t offset = 0;
+    mutable std::unique_ptr<UserRecord> decoded;
+  };
+
+  UserRecord& Decoded(int n) const;
+  std::string TrimmedNameOf(int n) const;
   void CountUsers();
 
-  std::vector<UserRecord> records_;
+  std::string bytes_;
+  std::vector<Slot> records_;
   std::vector<int> origin_;
   std::string fragment_;
   int user_count_ = 0;
