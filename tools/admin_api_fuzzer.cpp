@@ -32,10 +32,10 @@ platform::LocalTime FixedNow() {
   return now;
 }
 
-// Two folders of this process: the seed tables, and their copy each input
+// Two folders of this process: the starting tables, and their copy each input
 // works on.
 struct Folders {
-  fs::path seed;
+  fs::path base;
   fs::path work;
 };
 
@@ -43,14 +43,14 @@ const Folders& TheFolders() {
   static const Folders folders = [] {
     const fs::path root =
         fs::temp_directory_path() / ("nox-api-fuzz-" + std::to_string(::getpid()));
-    Folders made{root / "seed", root / "work"};
-    fs::create_directories(made.seed);
+    Folders made{root / "base", root / "work"};
+    fs::create_directories(made.base);
     std::ostringstream out;
     std::ostringstream err;
     std::istringstream in;
     nox::admin::AdminContext context{out, err, in, FixedNow()};
     for (const char* name : {"ann", "bob"}) {
-      nox::admin::RunNoxadmin({"--dir", made.seed.string(), "user", "add", name, "--minutes", "30"},
+      nox::admin::RunNoxadmin({"--dir", made.base.string(), "user", "add", name, "--minutes", "30"},
                               context);
     }
     return made;
@@ -70,7 +70,7 @@ std::string_view NextLine(std::string_view& input) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Folders& folders = TheFolders();
   fs::remove_all(folders.work);
-  fs::copy(folders.seed, folders.work);
+  fs::copy(folders.base, folders.work);
 
   std::string_view input(reinterpret_cast<const char*>(data), size);
   httplib::Request request;

@@ -223,8 +223,6 @@ std::optional<std::pair<int, std::string>> RowError(const std::string& message) 
   return std::make_pair(line, message.substr(static_cast<size_t>(consumed)));
 }
 
-platform::LocalTime HostClock() { return HostNow(); }
-
 std::string DayText(const platform::LocalTime& time) {
   char text[16];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d", time.year % 10000, time.month % 100,
@@ -804,7 +802,7 @@ int Serve(Session& session, const ParsedArgs& args) {
   // A missing table folder is refused before anything listens.
   const std::string folder = session.Folder().dir();
   KeepFreedMemory();
-  AdminServer server({session.dir(), session.prefix()}, HostClock);
+  AdminServer server({session.dir(), session.prefix()}, HostNow);
   server.Bind(port);
   session.out() << server.Url() << std::endl;
   session.err() << "noxadmin: serving the tables of " << folder
