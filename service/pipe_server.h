@@ -19,3 +19,26 @@ inline constexpr uint32_t kClientTimeoutMs = 2000;
 
 // Answers one request of one caller. Called one at a time.
 using RequestHandler = std::function<std::string(const Caller& caller, std::string_view request)>;
+
+// Serves the pipe on threads of its own until Stop: each client is read with
+// kClientTimeoutMs for its whole request (at most kMaxRequestBytes; more is
+// refused), identified from its token, answered through `handler` and
+// disconnected. A slow or silent client never delays another one.
+class PipeServer {
+ public:
+  explicit PipeServer(RequestHandler handler);
+  ~PipeServer();
+  PipeServer(const PipeServer&) = delete;
+  PipeServer& operator=(const PipeServer&) = delete;
+
+  // Creates the pipe and starts serving; false (nothing running) on failure.
+  bool Start();
+  // Stops accepting, waits for the clients being served, returns.
+  void Stop();
+
+ private:
+  struct State;
+  State* state_;
+};
+
+}  // namespace nox::service
