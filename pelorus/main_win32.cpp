@@ -95,7 +95,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   App app;
   if (!CreateNotice(instance, app)) return 1;
   nox::MinuteKeeper keeper({[&app](const std::string& text) { ShowNotice(app, text); },
-                            [&app] { SetTimer(app.notice, kGraceTimer, kGraceMs, nullptr); }});
+                            [&app] { SetTimer(app.notice, kGraceTimer, kGraceMs, nullptr); }, nullptr});
   app.keeper = &keeper;
   nox::MinuteTicker ticker(nox::MinuteSwitch(GetCommandLineA()).value_or(0));
   app.ticker = &ticker;
