@@ -47,13 +47,15 @@ DWORD Transfer(HANDLE pipe, const Deadline& deadline, HANDLE stop, DWORD* done, 
   OVERLAPPED overlapped = {};
   overlapped.hEvent = event.get();
   *done = 0;
-  if (start(&overlapped))
-    return GetOverlappedResult(pipe, &overlapped, done, TRUE) ? ERROR_SUCCESS : GetLastError();
-  DWORD error = GetLastError();
-  if (error != ERROR_IO_PENDING) return error;
-  return FinishTransfer(pipe, &overlapped, deadline, stop, done);
+  if (!start(&overlapped)) {
+    DWORD error = GetLastError();
+    if (error == ERROR_IO_PENDING) return FinishTransfer(pipe, &overlapped, deadline, stop, done);
+    // A read of a longer message ends at once with this, and the count of
+    // bytes it did read is only in `overlapped`.
+    if (error != ERROR_MORE_DATA) return error;
+  }
+  return GetOverlappedResult(pipe, &overlapped, done, FALSE) ? ERROR_SUCCESS : GetLastError();
 }
-
 }  // namespace
 
 DWORD ReadMessage(HANDLE pipe, size_t max_bytes, const Deadline& deadline, HANDLE stop,
@@ -66,6 +68,8 @@ DWORD ReadMessage(HANDLE pipe, size_t max_bytes, const Deadline& deadline, HANDL
       return ReadFile(pipe, chunk, sizeof chunk, nullptr, overlapped) != FALSE;
     });
     if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) return result;
+    // No progress on a longer message would loop for ever.
+    if (result == ERROR_MORE_DATA && got == 0) return ERROR_MORE_DATA;
     message->append(chunk, got);
     if (message->size() > max_bytes) return ERROR_MORE_DATA;
     if (result == ERROR_SUCCESS) return ERROR_SUCCESS;
