@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/platform.h"
+#include "platform/win32/acl_win32.h"
 #include "platform/win32/pipe_io_win32.h"
 #include "platform/win32/scoped_handles.h"
 #include "platform/win32/user_hive_win32.h"
@@ -102,8 +103,10 @@ bool IsWellKnownUsersSid(const BYTE* sid, size_t room) {
   return false;
 }
 
-// Walks the entries in order, as the access check does: the first one for
-// the users' SIDs that allows or denies reading decides.
+}  // namespace
+
+namespace win32 {
+
 bool AclLetsUsersRead(const ACL* acl) {
   const BYTE* entry = reinterpret_cast<const BYTE*>(acl) + sizeof(ACL);
   const BYTE* end = reinterpret_cast<const BYTE*>(acl) + acl->AclSize;
@@ -127,10 +130,6 @@ bool AclLetsUsersRead(const ACL* acl) {
   }
   return false;
 }
-
-}  // namespace
-
-namespace win32 {
 
 HKEY CurrentUserRoot() {
   return user_hive_mapping.mapped ? user_hive_mapping.hive : HKEY_CURRENT_USER;
@@ -215,7 +214,7 @@ bool UsersCanRead(const std::string& path) {
     return false;
   }
   // No DACL at all grants everybody everything.
-  return dacl == nullptr || AclLetsUsersRead(dacl);
+  return dacl == nullptr || win32::AclLetsUsersRead(dacl);
 }
 
 }  // namespace platform
