@@ -31,7 +31,6 @@ constexpr const char* kBlankFolder = "C:\\nox-e2e\\Lab PCs\\Nox";
 constexpr const char* kPlainFolder = "C:\\nox-e2e\\Plain";
 constexpr const char* kOriginalShell = "original-shell.exe";
 constexpr DWORD kRunTimeoutMs = 120000;
-constexpr DWORD kTimedOut = 0xDEAD;
 
 const char* const kInstalledFiles[] = {"explorer.exe", "Clearway.exe", "Tessel.dll",
                                        "CLASPS.dll",   "noxadmin.exe", "pelorus.exe",
@@ -53,28 +52,10 @@ void WriteTextFile(const std::string& path, const std::string& text) {
   CloseHandle(file);
 }
 
-// Starts `program` with exactly `arguments` after its quoted name, waits for
-// it and returns its exit code (kTimedOut, after ending it, when it hangs).
+// Runs `program` with exactly `arguments` to its end; its exit code.
 DWORD RunProgram(const std::string& program, const std::string& arguments) {
-  std::string command_line = "\"" + program + "\" " + arguments;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      "C:\\", &startup, &process)) {
-    ADD_FAILURE() << "cannot start " << command_line;
-    return kTimedOut;
-  }
-  DWORD code = kTimedOut;
-  if (WaitForSingleObject(process.hProcess, kRunTimeoutMs) == WAIT_OBJECT_0) {
-    GetExitCodeProcess(process.hProcess, &code);
-  } else {
-    ADD_FAILURE() << command_line << " did not end";
-    TerminateProcess(process.hProcess, kTimedOut);
-    WaitForSingleObject(process.hProcess, 5000);
-  }
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
+  DWORD code = RunProgramAndWait(program, arguments, kRunTimeoutMs);
+  if (code == kNotFinished) ADD_FAILURE() << program << " " << arguments << " did not start or end";
   return code;
 }
 
