@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/bench_runs.h"
+#include "platform/win32/scoped_handles.h"
 
 namespace {
 
@@ -29,24 +30,18 @@ bool RunService(const std::string& arguments) {
   return RunToEnd(ProgramDir() + "\\NoxService.exe", "NoxService.exe " + arguments);
 }
 
-struct ScHandle {
-  SC_HANDLE handle = nullptr;
-  ~ScHandle() {
-    if (handle != nullptr) CloseServiceHandle(handle);
-  }
-};
-
 // Starts the installed service and waits until it runs; its process id, 0
 // when it did not start.
 DWORD StartService() {
-  ScHandle manager{OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT)};
-  ScHandle service{
-      OpenServiceA(manager.handle, "NoxService", SERVICE_START | SERVICE_QUERY_STATUS)};
-  if (service.handle == nullptr || !StartServiceA(service.handle, 0, nullptr)) return 0;
+  platform::win32::ScopedServiceHandle manager(
+      OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  platform::win32::ScopedServiceHandle service(
+      OpenServiceA(manager.get(), "NoxService", SERVICE_START | SERVICE_QUERY_STATUS));
+  if (service.get() == nullptr || !StartServiceA(service.get(), 0, nullptr)) return 0;
   for (int i = 0; i < 400; ++i) {
     SERVICE_STATUS_PROCESS status = {};
     DWORD needed = 0;
-    if (QueryServiceStatusEx(service.handle, SC_STATUS_PROCESS_INFO,
+    if (QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO,
                              reinterpret_cast<BYTE*>(&status), sizeof status, &needed) &&
         status.dwCurrentState == SERVICE_RUNNING) {
       return status.dwProcessId;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/service_protocol.h"
+#include "platform/win32/scoped_handles.h"
 #include "tests/e2e/e2e_helpers.h"
 #include "tests/e2e/e2e_machine.h"
 
@@ -27,19 +28,14 @@ constexpr const char* kBudgetTriple = "0,0,33554432";
 
 std::string Key(const char* sub) { return std::string(kPolicies) + "\\" + sub; }
 
-struct ServiceHandle {
-  SC_HANDLE handle = nullptr;
-  ~ServiceHandle() {
-    if (handle != nullptr) CloseServiceHandle(handle);
-  }
-};
-
 // The service's state, 0 when it cannot be asked.
 DWORD ServiceState() {
-  ServiceHandle manager{OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT)};
-  ServiceHandle service{OpenServiceA(manager.handle, "NoxService", SERVICE_QUERY_STATUS)};
+  platform::win32::ScopedServiceHandle manager(
+      OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  platform::win32::ScopedServiceHandle service(
+      OpenServiceA(manager.get(), "NoxService", SERVICE_QUERY_STATUS));
   SERVICE_STATUS status = {};
-  if (service.handle == nullptr || !QueryServiceStatus(service.handle, &status)) return 0;
+  if (service.get() == nullptr || !QueryServiceStatus(service.get(), &status)) return 0;
   return status.dwCurrentState;
 }
 
@@ -85,10 +81,12 @@ class ServiceLoginE2eTest : public ::testing::Test {
   // Installs the service and starts it as Windows would at boot.
   void StartService() {
     ASSERT_EQ(RunService("/install"), 0u);
-    ServiceHandle manager{OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT)};
-    ServiceHandle service{OpenServiceA(manager.handle, "NoxService", SERVICE_START)};
-    ASSERT_NE(service.handle, nullptr);
-    ASSERT_TRUE(::StartServiceA(service.handle, 0, nullptr));
+    platform::win32::ScopedServiceHandle manager(
+        OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    platform::win32::ScopedServiceHandle service(
+        OpenServiceA(manager.get(), "NoxService", SERVICE_START));
+    ASSERT_NE(service.get(), nullptr);
+    ASSERT_TRUE(::StartServiceA(service.get(), 0, nullptr));
     ASSERT_TRUE(WaitForServiceState(SERVICE_RUNNING));
   }
 
