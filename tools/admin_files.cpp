@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "common/service_protocol.h"
 #include "tools/admin_text.h"
 
 #if defined(_WIN32)
@@ -11,6 +12,8 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <aclapi.h>
+
+#include "platform/win32/acl_win32.h"
 #else
 #include <fcntl.h>
 #include <signal.h>
@@ -326,6 +329,28 @@ void ReplaceWith(const std::string& from, const std::string& to) {
   if (std::rename(from.c_str(), to.c_str()) != 0) {
     throw Refusal("cannot rename " + from + " to " + to + ": " + LastErrorText());
   }
+#endif
+}
+
+bool NoxServiceInstalled() {
+#if defined(_WIN32)
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServiceKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
+#else
+  return false;
+#endif
+}
+
+bool UsersCanReadFile(const std::string& path) {
+#if defined(_WIN32)
+  return platform::win32::FileLetsUsersRead(path);
+#else
+  (void)path;
+  return false;
 #endif
 }
 

@@ -104,6 +104,11 @@ std::string WriteTemporary(const std::string& target, std::string_view bytes);
 void ReplaceWith(const std::string& from, const std::string& to);
 // Deletes the file; false when it could not be deleted.
 bool RemoveFile(const std::string& path);
+// Whether NoxService is installed on this machine (never, off Windows).
+bool NoxServiceInstalled();
+// Whether members of Users can read the file (never asked off Windows, where
+// the tables' rights are the administrator's own business: false).
+bool UsersCanReadFile(const std::string& path);
 // WriteTemporary then ReplaceWith.
 void WriteReplacing(const std::string& target, std::string_view bytes);
 

@@ -46,11 +46,6 @@ constexpr size_t kMaxAnswerBytes = 1 << 20;
 // FILE_CREATE_PIPE_INSTANCE, which the pipe grants no client.
 constexpr DWORD kClientPipeAccess = GENERIC_READ | FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES;
 
-// The well-known SIDs as stored (revision, count, authority, sub-authorities).
-constexpr BYTE kEveryoneSid[] = {1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0};
-constexpr BYTE kAuthenticatedUsersSid[] = {1, 1, 0, 0, 0, 0, 0, 5, 11, 0, 0, 0};
-constexpr BYTE kUsersSid[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x21, 2, 0, 0};
-constexpr DWORD kReadDataRights = FILE_READ_DATA | GENERIC_READ | GENERIC_ALL;
 // Protected (no inherited entries): SYSTEM and Administrators, full control.
 constexpr const char* kAdministratorsOnlySddl = "D:P(A;;FA;;;SY)(A;;FA;;;BA)";
 
@@ -93,43 +88,9 @@ HANDLE ConnectToService(const Deadline& deadline) {
   }
 }
 
-bool IsWellKnownUsersSid(const BYTE* sid, size_t room) {
-  for (const auto& [known, size] :
-       {std::pair{kEveryoneSid, sizeof kEveryoneSid},
-        std::pair{kAuthenticatedUsersSid, sizeof kAuthenticatedUsersSid},
-        std::pair{kUsersSid, sizeof kUsersSid}}) {
-    if (room >= size && std::memcmp(sid, known, size) == 0) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 namespace win32 {
-
-bool AclLetsUsersRead(const ACL* acl) {
-  const BYTE* entry = reinterpret_cast<const BYTE*>(acl) + sizeof(ACL);
-  const BYTE* end = reinterpret_cast<const BYTE*>(acl) + acl->AclSize;
-  for (WORD index = 0; index < acl->AceCount; ++index) {
-    if (entry + sizeof(ACE_HEADER) > end) return false;
-    const auto* header = reinterpret_cast<const ACE_HEADER*>(entry);
-    if (header->AceSize < sizeof(ACE_HEADER) || entry + header->AceSize > end) return false;
-    bool allows = header->AceType == ACCESS_ALLOWED_ACE_TYPE;
-    bool denies = header->AceType == ACCESS_DENIED_ACE_TYPE;
-    // Allowed and denied entries share one layout: header, mask, SID.
-    constexpr size_t kSidOffset = offsetof(ACCESS_ALLOWED_ACE, SidStart);
-    if ((allows || denies) && (header->AceFlags & INHERIT_ONLY_ACE) == 0 &&
-        header->AceSize > kSidOffset) {
-      const auto* ace = reinterpret_cast<const ACCESS_ALLOWED_ACE*>(entry);
-      if ((ace->Mask & kReadDataRights) != 0 &&
-          IsWellKnownUsersSid(entry + kSidOffset, header->AceSize - kSidOffset)) {
-        return allows;
-      }
-    }
-    entry += header->AceSize;
-  }
-  return false;
-}
 
 HKEY CurrentUserRoot() {
   return user_hive_mapping.mapped ? user_hive_mapping.hive : HKEY_CURRENT_USER;
@@ -201,20 +162,6 @@ long RestrictToAdministrators(const std::string& path) {
                    nullptr, dacl, nullptr));
 }
 
-bool UsersCanRead(const std::string& path) {
-  using GetFunction = DWORD(WINAPI*)(LPCSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*,
-                                     PACL*, PACL*, PSECURITY_DESCRIPTOR*);
-  auto get_security = Export<GetFunction>("advapi32.dll", "GetNamedSecurityInfoA");
-  // Windows 95 and 98 keep no descriptors: everybody reads everything.
-  if (get_security == nullptr) return true;
-  PACL dacl = nullptr;
-  ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
-  if (get_security(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                   nullptr, descriptor.receive()) != ERROR_SUCCESS) {
-    return false;
-  }
-  // No DACL at all grants everybody everything.
-  return dacl == nullptr || win32::AclLetsUsersRead(dacl);
-}
+bool UsersCanRead(const std::string& path) { return win32::FileLetsUsersRead(path); }
 
 }  // namespace platform
