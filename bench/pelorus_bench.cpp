@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/product_registry.h"
 #include "common/regpath.h"
 #include "explorer/records.h"
 #include "pelorus/lab_usage.h"
@@ -27,7 +28,6 @@ constexpr int kPcs = 60;
 constexpr int kMinutes = 200;
 constexpr const char* kMaster = "C:\\nox-bench\\master\\";
 constexpr const char* kUsage = "C:\\nox-bench\\master\\usage\\";
-constexpr const char* kNetsieve = "Local_Machine,Software\\Quillon\\Netsieve\\CurrentVersion\\,";
 
 std::string Name(int n) { return "user" + std::to_string(n); }
 
@@ -42,8 +42,8 @@ void WriteTables() {
     table.append(bytes.data(), bytes.size());
   }
   platform::WriteWholeFile(nox::SystemDirectoryWithSlash() + nox::kUserTable, table);
-  nox::RegWrite(std::string(kNetsieve) + "User", std::to_string(kKeptUser), 1);
-  nox::RegWrite(std::string(kNetsieve) + "UserName", Name(kKeptUser), 1);
+  nox::RegWrite(nox::kLoggedOnRecordValue, std::to_string(kKeptUser), 1);
+  nox::RegWrite(nox::kLoggedOnNameValue, Name(kKeptUser), 1);
 }
 
 void WriteSettings(const std::string& master_path) {

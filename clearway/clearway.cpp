@@ -5,6 +5,7 @@
 #include <string>
 
 #include "clearway/snare/traced_routine.h"
+#include "common/ansi_text.h"
 #include "common/boot_options.h"
 #include "common/library_binder.h"
 #include "common/vb_number.h"
@@ -41,12 +42,6 @@ std::string Policy(const char* key_and_value) { return std::string(kPolicies) + 
 [[noreturn]] void RefuseAndEnd() {
   platform::MessageBox(kRefusal, kRefusalTitle, platform::kMbOk);
   platform::EndProgram(0);
-}
-
-std::string Trimmed(std::string_view text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return "";
-  return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
 }
 
 // Deletes the numbered per-user files 1, 2, 3, ... up to the first number
@@ -127,7 +122,7 @@ void ResetPass(TracedRoutine& main, double* ie_version) {
 
   main.Do([&] {
     std::string version = RegRead(kIeVersion, RegFlavor::kUninstaller);
-    version = Trimmed(version);
+    version = TrimBlanks(version);
     if (version.size() >= 2) *ie_version = ReadLeadingNumber(version.substr(0, 4));
   });
   main.Do([&] {
@@ -199,7 +194,7 @@ const std::array<std::string, 43>& ResetList() {
 }
 
 bool EndsInUninstallSwitch(std::string_view command_line) {
-  const std::string trimmed = Trimmed(command_line);
+  const std::string trimmed = TrimBlanks(command_line);
   if (trimmed.size() < 2) return false;
   const char slash = trimmed[trimmed.size() - 2];
   const char letter = trimmed.back();

@@ -1,8 +1,9 @@
 #include "common/catalogue.h"
 
-#include <cctype>
 #include <limits>
 
+#include "common/ansi_text.h"
+#include "common/level_triple.h"
 #include "common/runtime_error.h"
 
 namespace nox {
@@ -121,17 +122,6 @@ std::string WithoutBlanks(std::string_view text) {
   return result;
 }
 
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 uint32_t LevelMasks::Mask(int mask_number) const {
@@ -148,19 +138,7 @@ uint32_t LevelMasks::Mask(int mask_number) const {
 }
 
 LevelMasks ReadLevelTriple(std::string_view triple) {
-  std::array<std::string, 3> parts;
-  size_t current = 0;
-  for (char c : triple) {
-    if (c == ',') {
-      ++current;
-    } else if (c == ' ') {
-      continue;
-    } else if (current >= parts.size()) {
-      Raise(kErrSubscript, "ReadLevelTriple");
-    } else {
-      parts[current].push_back(c);
-    }
-  }
+  const std::array<std::string, 3> parts = SplitLevelTriple(triple, "ReadLevelTriple");
   return LevelMasks{LeadingDecimal(parts[0]), LeadingDecimal(parts[1]), LeadingDecimal(parts[2])};
 }
 
@@ -174,7 +152,7 @@ std::string LevelNameForTriple(std::string_view triple) {
 
 std::optional<std::string> TripleForLevelName(std::string_view name) {
   for (const SecurityLevel& level : kSecurityLevels) {
-    if (EqualIgnoringCase(name, level.name)) return std::string(level.triple);
+    if (EqualsIgnoreCase(name, level.name)) return std::string(level.triple);
   }
   return std::nullopt;
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "common/ansi_text.h"
 #include "common/library_binder.h"
 #include "common/runtime_error.h"
 
@@ -17,13 +18,6 @@ std::string UpperAscii(std::string_view text) {
   std::string upper(text);
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return upper;
-}
-
-std::string TrimBlanks(std::string_view text) {
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return "";
-  size_t last = text.find_last_not_of(' ');
-  return std::string(text.substr(first, last - first + 1));
 }
 
 // The hook library's exports are bound by name at each call (the platform

@@ -1,19 +1,16 @@
 // The credential check, the two buttons and the completion of a login.
 #include <string>
 
+#include "common/ansi_text.h"
+#include "common/product_registry.h"
 #include "common/regpath.h"
 #include "common/runtime_error.h"
-#include "explorer/ansi_text.h"
 #include "explorer/frm_login.h"
 #include "explorer/user_table_scan.h"
 
 namespace nox {
 namespace {
 
-constexpr const char* kUserPath =
-    "Local_Machine,Software\\Quillon\\Netsieve\\CurrentVersion\\,User";
-constexpr const char* kUserNamePath =
-    "Local_Machine,Software\\Quillon\\Netsieve\\CurrentVersion\\,UserName";
 constexpr const char* kCorrectPassword = "Correct_password";
 
 // Check states, compared as numbers (2 is never used).
@@ -93,10 +90,10 @@ bool frmLogin::CompleteLogin(LoginVariant variant) {
   } else if (variant == LoginVariant::kAutomaticB) {
     WriteCurrentUserFile(system_directory, Text1[0].text, Text1[1].text);
   }
-  IgnoreErrors([&] { RegWrite(kUserPath, current_record_number, platform::kRegSz); });
+  IgnoreErrors([&] { RegWrite(kLoggedOnRecordValue, current_record_number, platform::kRegSz); });
   if (automatic) {
     IgnoreErrors(
-        [&] { RegWrite(kUserNamePath, FieldText(current_user.user_name), platform::kRegSz); });
+        [&] { RegWrite(kLoggedOnNameValue, FieldText(current_user.user_name), platform::kRegSz); });
     CheckSessionAllowance();
   }
   try {

@@ -3,19 +3,16 @@
 
 #include <string>
 
+#include "common/ansi_text.h"
+#include "common/product_registry.h"
 #include "common/regpath.h"
 #include "common/runtime_error.h"
 #include "common/service_protocol.h"
-#include "explorer/ansi_text.h"
 #include "explorer/user_table_scan.h"
 
 namespace nox {
 namespace {
 
-constexpr const char* kRestartReadPath =
-    "Local_Machine,SOFTWARE\\Quillon\\Explorer\\CurrentVersion,Restart";
-constexpr const char* kRestartWritePath =
-    "Local_Machine,Software\\Quillon\\Explorer\\CurrentVersion\\,Restart";
 constexpr const char* kDefaultAccount = ".Default";
 
 constexpr const char* kTesselLibrary = "Tessel.DLL";
@@ -86,9 +83,9 @@ void ListCdromDrives(ListBox* list) {
 // name: clears the flag and ends the program.
 void HonourRestartFlag() {
   std::string restart;
-  IgnoreErrors([&] { restart = RegRead(kRestartReadPath); });
+  IgnoreErrors([&] { restart = RegRead(kRestartReadValue); });
   if (restart.empty() || restart[0] != '1') return;
-  IgnoreErrors([] { RegWrite(kRestartWritePath, 0, platform::kRegSz); });
+  IgnoreErrors([] { RegWrite(kRestartWriteValue, 0, platform::kRegSz); });
   platform::EndProgram(0);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/ansi_text.h"
 #include "common/regpath.h"
 #include "common/runtime_error.h"
 #include "platform/platform.h"
@@ -144,23 +145,13 @@ UserRecord UserRecord::EndOfTable() {
   return record;
 }
 
-namespace {
-
-std::string WithoutBlanks(std::string_view text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return "";
-  return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
-
-}  // namespace
-
-std::string UserRecord::TrimmedName() const { return WithoutBlanks(FieldText(user_name)); }
+std::string UserRecord::TrimmedName() const { return TrimBlanks(FieldText(user_name)); }
 
 std::string TrimmedUserName(std::string_view bytes) {
   using namespace user_offsets;
   decltype(UserRecord::user_name) name{};
   CopyPrefix(bytes.substr(std::min(bytes.size(), kUserName)), name);
-  return WithoutBlanks(std::string_view(name.data(), name.size()));
+  return TrimBlanks(std::string_view(name.data(), name.size()));
 }
 
 UserRecordBytes EncodeUserRecord(const UserRecord& r) {

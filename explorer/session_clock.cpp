@@ -3,31 +3,13 @@
 
 #include "common/ole_date.h"
 #include "common/runtime_error.h"
-#include "common/vb_number.h"
+#include "common/session_budget.h"
 #include "explorer/frm_login.h"
-#include "explorer/session_budget.h"
 
 namespace nox {
 namespace {
 
-constexpr int32_t kBudgetBit = 0x2000000;
 constexpr uint32_t kLogOffForced = 4;  // EWX_LOGOFF | EWX_FORCE
-
-// The third part of a level triple. Blanks are skipped and commas separate
-// the parts; a character in a fourth part is a subscript error.
-std::string ThirdPart(const TextField<30>& triple) {
-  std::string parts[3];
-  size_t part = 0;
-  for (char c : triple) {
-    if (c == ',') {
-      ++part;
-    } else if (c != ' ') {
-      if (part >= 3) Raise(kErrSubscript);
-      parts[part] += c;
-    }
-  }
-  return parts[2];
-}
 
 // a - b as a 32-bit result; overflow (6) when it does not fit.
 int32_t Subtract(int64_t a, int64_t b) {
@@ -38,22 +20,17 @@ int32_t Subtract(int64_t a, int64_t b) {
 
 }  // namespace
 
-bool MinuteBudgetOn(const TextField<30>& level_triple) {
-  return (ReadInt32(ThirdPart(level_triple)) & kBudgetBit) != 0;
-}
-
 void frmLogin::ComputeSessionMinutes(int32_t n) { ComputeSessionMinutes(n, ReadUserRecord(n)); }
 
 void frmLogin::ComputeSessionMinutes(int32_t n, const UserRecord& record) {
   try {
     current_user = record;
-    if (!MinuteBudgetOn(current_user.level_triple)) {
+    if (!MinuteBudgetOn(FieldText(current_user.level_triple))) {
       remaining_minutes = -1;
       return;
     }
     const platform::LocalTime now = platform::Now();
-    const int64_t days = CalendarDaysBetween(FromOleDate(current_user.last_use_date), now);
-    if (days >= 1) {
+    if (IsNewBudgetDay(current_user.last_use_date, now)) {
       current_user.used_minutes = 0;
       current_user.last_use_date = ToOleDate(now);
       WriteUserRecord(n, current_user);

@@ -11,6 +11,7 @@
 #include "common/boot_options.h"
 #include "common/catalogue.h"
 #include "common/list_input.h"
+#include "common/product_registry.h"
 #include "common/regpath.h"
 #include "common/runtime_error.h"
 #include "explorer/frm_login.h"
@@ -33,8 +34,6 @@ constexpr const char* kRecentFolder = NOX_CURRENT_VERSION "explorer\\shell folde
 constexpr const char* kExplorerMain = "Current_User,Software\\Microsoft\\Internet Explorer\\Main,";
 constexpr const char* kExplorerVersion =
     "Local_Machine,Software\\Microsoft\\Internet Explorer,version";
-constexpr const char* kLogging =
-    "Local_Machine,Software\\Quillon\\Netsieve\\CurrentVersion\\,Logging";
 constexpr const char* kMyDocumentsKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Desktop\\NameSpace\\"
     "{450d8fba-ad25-11d0-98a8-0800361b1103}";
@@ -211,9 +210,9 @@ void frmLogin::WriteSettings() {
   WriteBrowserSettings(masks, current_user);                                               // 13-17
   WriteInternetZone(masks);                                                                // 18
   WriteDword(kPoliciesExplorer, "NoSaveSettings",
-             masks.Bit(1, 4) || masks.Bit(2, 0) || masks.Bit(2, 2));  // 19
-  RegWrite(kLogging, masks.Bit(1, 8) ? 1 : 0, platform::kRegSz);      // 20
-  WriteNetworkLevel(current_user.network_level);                      // 21
+             masks.Bit(1, 4) || masks.Bit(2, 0) || masks.Bit(2, 2));   // 19
+  RegWrite(kLoggingValue, masks.Bit(1, 8) ? 1 : 0, platform::kRegSz);  // 20
+  WriteNetworkLevel(current_user.network_level);                       // 21
 
   // From here to the end every failure is ignored.
   IgnoreErrors([&] {  // 22

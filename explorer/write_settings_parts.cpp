@@ -3,6 +3,7 @@
 #include <array>
 #include <vector>
 
+#include "common/ansi_text.h"
 #include "common/list_input.h"
 #include "common/regpath.h"
 #include "common/runtime_error.h"
@@ -19,12 +20,6 @@ constexpr std::array<const char*, 5> kAlwaysAllowed = {"wardkeep.exe", "Regedit.
                                                        "Mendkit.exe", "pelorus.exe"};
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-std::string TrimBlanks(std::string_view text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return "";
-  return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
 
 // Characters [start, start + length) of `text`, counting from 1, cut at its end.
 std::string_view Mid(std::string_view text, size_t start, size_t length) {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/ansi_text.h"
 #include "common/ole_date.h"
-#include "explorer/ansi_text.h"
 #include "explorer/records.h"
 
 namespace nox {

@@ -3,20 +3,17 @@
 #include <algorithm>
 #include <limits>
 
+#include "common/ansi_text.h"
 #include "common/ole_date.h"
+#include "common/product_registry.h"
 #include "common/regpath.h"
 #include "common/runtime_error.h"
-#include "explorer/ansi_text.h"
-#include "explorer/session_budget.h"
+#include "common/session_budget.h"
 #include "pelorus/lab_usage.h"
 
 namespace nox {
 namespace {
 
-constexpr const char* kUserValue =
-    "Local_Machine,Software\\Quillon\\Netsieve\\CurrentVersion\\,User";
-constexpr const char* kUserNameValue =
-    "Local_Machine,Software\\Quillon\\Netsieve\\CurrentVersion\\,UserName";
 constexpr uint32_t kLogOffForced = 4;  // EWX_LOGOFF | EWX_FORCE
 
 // A record number written as plain decimal digits; 0 for anything else.
@@ -27,24 +24,6 @@ int32_t RecordNumber(const std::string& text) {
   }
   const int64_t n = std::stoll(text);
   return n <= std::numeric_limits<int32_t>::max() ? static_cast<int32_t>(n) : 0;
-}
-
-bool BudgetOn(const UserRecord& record) {
-  try {
-    return MinuteBudgetOn(record.level_triple);
-  } catch (const RuntimeError&) {
-    return false;  // a triple the login cannot read gives no budget either
-  }
-}
-
-// Whether the last-use date lies on an earlier day than `now`; a date that
-// is no date at all counts as an earlier day.
-bool NewDay(const UserRecord& record, const platform::LocalTime& now) {
-  try {
-    return CalendarDaysBetween(FromOleDate(record.last_use_date), now) >= 1;
-  } catch (const RuntimeError&) {
-    return true;
-  }
 }
 
 bool RecordComplete(int32_t n) {
@@ -60,7 +39,7 @@ MinuteKeeper::MinuteKeeper(KeeperHooks hooks)
     : hooks_(std::move(hooks)), log_off_("Tessel.dll", "LogOff") {}
 
 bool MinuteKeeper::Start() {
-  return Start(RecordNumber(RegReadTrimmed(kUserValue)), RegReadTrimmed(kUserNameValue));
+  return Start(RecordNumber(RegReadTrimmed(kLoggedOnRecordValue)), RegReadTrimmed(kLoggedOnNameValue));
 }
 
 bool MinuteKeeper::Start(int32_t record_number, const std::string& user_name) {
@@ -82,7 +61,7 @@ bool MinuteKeeper::CountMinute() {
   std::optional<UserRecord> record = ReadKeptRecord();
   if (!record) return false;
   const platform::LocalTime now = platform::Now();
-  if (NewDay(*record, now)) record->used_minutes = 0;
+  if (IsNewBudgetDayOrNoDate(record->last_use_date, now)) record->used_minutes = 0;
   record->used_minutes = record->used_minutes == std::numeric_limits<int32_t>::max()
                              ? record->used_minutes
                              : record->used_minutes + 1;
@@ -101,7 +80,10 @@ bool MinuteKeeper::CountMinute() {
 std::optional<UserRecord> MinuteKeeper::ReadKeptRecord() const {
   if (!RecordComplete(record_number_)) return std::nullopt;
   UserRecord record = ReadUserRecord(record_number_);
-  if (record.TrimmedName() != user_name_ || !BudgetOn(record)) return std::nullopt;
+  if (record.TrimmedName() != user_name_ ||
+      !MinuteBudgetOnIfReadable(FieldText(record.level_triple))) {
+    return std::nullopt;
+  }
   return record;
 }
 
@@ -112,7 +94,7 @@ int64_t MinuteKeeper::MinutesLeft(const UserRecord& record, const platform::Loca
       return allowed - *lab - unsaved_lab_minutes_;
     }
   }
-  return allowed - (NewDay(record, now) ? 0 : record.used_minutes);
+  return MinutesLeftToday(record.allowed_minutes, record.used_minutes, record.last_use_date, now);
 }
 
 void MinuteKeeper::AddLabMinute(const platform::LocalTime& now) {

@@ -3,7 +3,7 @@
 #include <charconv>
 
 #include "common/service_protocol.h"
-#include "explorer/session_budget.h"
+#include "common/session_budget.h"
 #include "pelorus/minute_keeper.h"
 #include "platform/platform.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/service_protocol.h"
-#include "explorer/session_budget.h"
+#include "common/session_budget.h"
 #include "platform/fake/fake_control.h"
 
 namespace nox {

@@ -12,7 +12,7 @@
 
 #include "common/catalogue.h"
 #include "explorer/login_test_support.h"
-#include "explorer/session_budget.h"
+#include "common/session_budget.h"
 #include "platform/fake/fake_control.h"
 
 namespace nox::service {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/catalogue.h"
+#include "common/level_triple.h"
 #include "common/runtime_error.h"
 #include "explorer/write_settings_parts.h"
 #include "tools/admin_session.h"
@@ -51,16 +52,26 @@ void CheckTriple(Report& report, const std::string& where, const UserRecord& rec
                           "): the login fails");
     return;
   }
+  bool budget = false;
+  try {
+    budget = MinuteBudgetOn(triple);
+  } catch (const RuntimeError& error) {
+    report.Add(where, "level triple \"" + shown + "\": the daily budget cannot be read (error " +
+                          std::to_string(error.number()) + ", " + error.description() +
+                          "): the login shows the error each time it loads the user, and the "
+                          "minutes left stay those of the user loaded before");
+  }
   if (TrimBlanks(triple).empty()) {
     report.Add(where, "empty level triple: no restriction at all");
   } else if (!PlainTriple(triple)) {
     report.Add(where, "level triple \"" + shown +
-                          "\" holds more than digits and commas; it is "
-                          "read as " +
+                          "\" holds more than digits and commas; the login reads its "
+                          "restrictions as " +
                           std::to_string(masks.mask1) + "," + std::to_string(masks.mask2) + "," +
-                          std::to_string(masks.mask3));
+                          std::to_string(masks.mask3) + " and its daily budget as " +
+                          (budget ? "on" : "off"));
   }
-  if ((masks.mask3 & kBudgetBit) && record.allowed_minutes <= 0) {
+  if (budget && record.allowed_minutes <= 0) {
     report.Add(where, "daily budget of " + std::to_string(record.allowed_minutes) +
                           " minutes: the user is never logged in automatically");
   }
@@ -128,7 +139,7 @@ void CheckUser(Report& report, Session& session, const UserTable& table, int n,
                           ": the login program always takes record " +
                           std::to_string(first->second));
   }
-  if (SameName(name, ".Default") && TrimBlanks(FieldText(record.password)).empty()) {
+  if (EqualsIgnoreCase(name, ".Default") && TrimBlanks(FieldText(record.password)).empty()) {
     report.Add(where,
                "\".Default\" with an empty password: the machine logs in as this user "
                "without asking whenever the logon name is not a user");

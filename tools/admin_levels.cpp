@@ -36,7 +36,7 @@ std::vector<std::string> RestrictionsOf(const LevelMasks& masks) {
 int Levels(Session& session, const ParsedArgs& args) {
   bool any = false;
   for (const SecurityLevel& level : kSecurityLevels) {
-    if (!args.positional.empty() && !SameName(args.positional[0], level.name)) continue;
+    if (!args.positional.empty() && !EqualsIgnoreCase(args.positional[0], level.name)) continue;
     if (any) session.out() << "\n";
     any = true;
     session.out() << level.name << "  (" << level.triple << ")\n";

@@ -136,7 +136,7 @@ UserDraft Session::LoadDraft(const UserTable& table, int n) {
 std::vector<UserDraft> Session::LoadDrafts(const UserTable& table) {
   std::set<int> with_list;
   for (const CompanionFile& file : Folder().Companions()) {
-    if (SameName(file.extension, "TBL")) with_list.insert(file.number);
+    if (EqualsIgnoreCase(file.extension, "TBL")) with_list.insert(file.number);
   }
   std::vector<UserDraft> drafts;
   drafts.reserve(static_cast<size_t>(table.user_count()));
@@ -182,7 +182,7 @@ void Session::NoteMasterCopy() {
   const std::string master = path.substr(0, path.find_last_of("\\/") + 1);
   // A master folder that is this folder copies nothing over it.
   const std::optional<std::string> here = WindowsSystemDirectory();
-  if (here && SameName(master, *here)) return;
+  if (here && EqualsIgnoreCase(master, *here)) return;
   err() << "noxadmin: note: the login program copies the tables from the master folder "
         << AnsiToOutput(master)
         << " at every start; make the same change there, or it is undone at the next start\n";

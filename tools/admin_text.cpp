@@ -114,32 +114,6 @@ std::string AnsiToOutput(std::string_view ansi) {
 #endif
 }
 
-std::string FoldCase(std::string_view ansi) {
-  std::string out(ansi);
-  for (char& c : out) {
-    const auto byte = static_cast<uint8_t>(c);
-    if (byte >= 'a' && byte <= 'z') {
-      c = static_cast<char>(byte - 0x20);
-    } else if (byte >= 0xE0 && byte <= 0xFE && byte != 0xF7) {
-      c = static_cast<char>(byte - 0x20);
-    } else if (byte == 0x9A || byte == 0x9C || byte == 0x9E) {
-      c = static_cast<char>(byte - 0x10);
-    } else if (byte == 0xFF) {
-      c = static_cast<char>(0x9F);
-    }
-  }
-  return out;
-}
-
-bool SameName(std::string_view a, std::string_view b) { return FoldCase(a) == FoldCase(b); }
-
-std::string TrimBlanks(std::string_view text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return "";
-  const size_t last = text.find_last_not_of(' ');
-  return std::string(text.substr(first, last - first + 1));
-}
-
 std::vector<std::string> SplitList(std::string_view text, char separator) {
   std::vector<std::string> pieces;
   if (TrimBlanks(text).empty()) return pieces;

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ansi_text.h"
+
 namespace nox::admin {
 
 // UTF-8 to Windows-1252; nullopt when the text is not valid UTF-8 or holds a
@@ -24,13 +26,6 @@ std::string AnsiToUtf8(std::string_view ansi);
 // to the tables' code page, and back: identity in the Win32 build.
 std::optional<std::string> InputToAnsi(std::string_view text);
 std::string AnsiToOutput(std::string_view ansi);
-
-// Upper case of a Windows-1252 text the way Windows folds names.
-std::string FoldCase(std::string_view ansi);
-bool SameName(std::string_view a, std::string_view b);
-
-// Without leading and trailing blanks (only the blank, the tables' padding).
-std::string TrimBlanks(std::string_view text);
 
 // Splits at `separator`, each piece trimmed of blanks; an empty or blank text
 // gives no pieces.

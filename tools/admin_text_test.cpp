@@ -36,14 +36,6 @@ TEST(AdminText, RefusesWhatTheCodePageLacksAndBrokenUtf8) {
   EXPECT_EQ(AnsiToUtf8("\x81"), "\xEF\xBF\xBD");
 }
 
-TEST(AdminText, FoldCaseLikeWindowsNames) {
-  EXPECT_TRUE(SameName("alice", "ALICE"));
-  EXPECT_TRUE(SameName("zo\xEB", "ZO\xCB"));
-  EXPECT_TRUE(SameName("\x9A\x9C\x9E\xFF", "\x8A\x8C\x8E\x9F"));
-  EXPECT_FALSE(SameName("\xF7", "\xD7"));  // division and multiplication signs
-  EXPECT_FALSE(SameName("a", "a "));
-}
-
 TEST(AdminText, SplitListTrimsAndDropsBlankText) {
   EXPECT_EQ(SplitList(" a ; b;;c ", ';'), (std::vector<std::string>{"a", "b", "", "c"}));
   EXPECT_TRUE(SplitList("   ", ';').empty());

@@ -63,16 +63,6 @@ std::string DateText(double ole_date) {
   }
 }
 
-// The minutes left today as the login program will count them.
-int64_t MinutesLeftToday(const UserRecord& record, const platform::LocalTime& now) {
-  bool new_day = true;
-  try {
-    new_day = CalendarDaysBetween(FromOleDate(record.last_use_date), now) >= 1;
-  } catch (const RuntimeError&) {
-  }
-  return static_cast<int64_t>(record.allowed_minutes) - (new_day ? 0 : record.used_minutes);
-}
-
 std::string ProgramsSummary(const UserDraft& draft) {
   const UserRecord& record = draft.record;
   if (record.allowed_program_count == 0) return "all";
@@ -103,7 +93,7 @@ std::vector<PcUsage> ReadUsageFolder(Session& session, const std::string& folder
   std::sort(names.begin(), names.end());
   std::vector<PcUsage> usage;
   for (const std::string& name : names) {
-    if (name.size() < 4 || !SameName(name.substr(name.size() - 4), ".tbl")) continue;
+    if (name.size() < 4 || !EqualsIgnoreCase(name.substr(name.size() - 4), ".tbl")) continue;
     std::optional<std::vector<UsageEntry>> entries;
     try {
       entries = DecodeUsageFile(ReadHostFile(JoinPath(folder, name)));
@@ -179,7 +169,7 @@ void SwitchLabBudget(Session& session, const std::string& value) {
   const std::vector<std::string> names = ListFolder(folder);
   for (const std::string& name : names) {
     const std::string extension = name.size() < 4 ? "" : name.substr(name.size() - 4);
-    if (!SameName(extension, ".tbl") && !SameName(extension, ".tmp")) {
+    if (!EqualsIgnoreCase(extension, ".tbl") && !EqualsIgnoreCase(extension, ".tmp")) {
       throw Refusal(folder + " holds " + name + ", which is not a usage file; nothing removed");
     }
   }
@@ -462,7 +452,7 @@ int UserAdd(Session& session, const ParsedArgs& args) {
   const int n = table.Add(draft.record);
   for (const CompanionFile& file : session.Folder().Companions()) {
     const bool replaced =
-        SameName(file.extension, "TBL") && (draft.discs_set || draft.programs_set);
+        EqualsIgnoreCase(file.extension, "TBL") && (draft.discs_set || draft.programs_set);
     if (file.number == n && !replaced) {
       session.err() << "noxadmin: note: " << AnsiToOutput(file.name)
                     << " already exists and now belongs to the new user\n";

@@ -174,7 +174,8 @@ INSTANTIATE_TEST_SUITE_P(
          [](const TempFolder& f) {
            WriteBytes(f / "USER.TBL", User("a").Triple("12abc,0,&H2000000").str());
          },
-         "holds more than digits and commas; it is read as 12,0,0"},
+         "holds more than digits and commas; the login reads its restrictions as 12,0,0 and its "
+         "daily budget as on"},
         {"HugeTriple",
          [](const TempFolder& f) {
            WriteBytes(f / "USER.TBL", User("a").Triple("0,0,99999999999").str());

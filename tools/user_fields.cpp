@@ -104,8 +104,7 @@ void ApplyLevel(UserRecord& record, std::string_view value) {
   const std::optional<std::string> named = TripleForLevelName(TrimBlanks(value));
   if (named) {
     LevelMasks masks = ReadLevelTriple(*named);
-    const std::optional<LevelMasks> old = StoredMasks(record);
-    if (old && (old->mask3 & kBudgetBit)) masks.mask3 |= kBudgetBit;
+    if (BudgetOn(record)) masks.mask3 |= kBudgetBit;
     StoreTriple(record, "level", masks);
     return;
   }
@@ -317,7 +316,7 @@ std::optional<std::string> UserNameProblem(std::string_view name) {
   }
   if (name.front() == ' ' || name.back() == ' ') return "a name cannot begin or end with a blank";
   if (HasControl(name)) return "control characters (tabs, line breaks) do not fit";
-  if (SameName(name, "EOF")) return "\"EOF\" marks the end of the table";
+  if (EqualsIgnoreCase(name, "EOF")) return "\"EOF\" marks the end of the table";
   return std::nullopt;
 }
 
@@ -415,18 +414,17 @@ std::string LevelName(const UserRecord& record) {
 }
 
 bool BudgetOn(const UserRecord& record) {
-  const std::optional<LevelMasks> masks = StoredMasks(record);
-  return masks && (masks->mask3 & kBudgetBit);
+  return MinuteBudgetOnIfReadable(FieldText(record.level_triple));
+}
+
+int64_t MinutesLeftToday(const UserRecord& record, const platform::LocalTime& now) {
+  return nox::MinutesLeftToday(record.allowed_minutes, record.used_minutes, record.last_use_date,
+                               now);
 }
 
 void GrantMinutes(UserRecord& record, int32_t minutes, const platform::LocalTime& now) {
   if (!BudgetOn(record)) throw Refusal("the user has no daily budget (minutes: none)");
-  bool new_day = true;
-  try {
-    new_day = CalendarDaysBetween(FromOleDate(record.last_use_date), now) >= 1;
-  } catch (const RuntimeError&) {
-    // A last-use date that is no date: the login program resets it too.
-  }
+  const bool new_day = IsNewBudgetDayOrNoDate(record.last_use_date, now);
   const int64_t used = new_day ? 0 : record.used_minutes;
   const int64_t granted = used - minutes;
   if (granted < std::numeric_limits<int32_t>::min()) {

@@ -8,14 +8,12 @@
 #include <string_view>
 #include <vector>
 
+#include "common/session_budget.h"
 #include "explorer/records.h"
 #include "platform/platform.h"
 #include "tools/program_list.h"
 
 namespace nox::admin {
-
-// Bit 25 of the third mask: the daily minute budget is on.
-inline constexpr uint32_t kBudgetBit = 0x2000000;
 
 // A user being edited: its record and program list file.
 struct UserDraft {
@@ -60,7 +58,11 @@ std::string FieldValue(const UserDraft& draft, std::string_view field);
 // the masks equal (the daily budget bit set aside), else "Custom"; "Invalid"
 // when the triple cannot be read.
 std::string LevelName(const UserRecord& record);
+// Whether the login program counts the user's minutes (the budget switch as
+// it reads it; off for a triple it cannot read).
 bool BudgetOn(const UserRecord& record);
+// The minutes left today as the login program and pelorus.exe count them.
+int64_t MinutesLeftToday(const UserRecord& record, const platform::LocalTime& now);
 
 // Gives `minutes` extra minutes today (the day of `now`): the used minutes
 // go down, after the new-day reset the login program would do first.

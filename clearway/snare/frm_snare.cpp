@@ -5,6 +5,7 @@
 
 #include "clearway/snare/snare_internal.h"
 #include "clearway/snare/system_report.h"
+#include "common/ansi_text.h"
 #include "common/runtime_error.h"
 #include "common/vb_number.h"
 
@@ -88,12 +89,6 @@ std::string Upper(std::string text) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   return text;
-}
-
-std::string Trimmed(const std::string& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -197,8 +192,8 @@ void frmSNARE::Hide() {
 
 void frmSNARE::Form_Load() {
   caption = pfMsg(34);
-  (*this)[kVdCtrlLabel1].text = Trimmed(pfMsg(19)) + " ";
-  (*this)[kVdCtrlLabel2].text = Trimmed(pfMsg(30)) + " ";
+  (*this)[kVdCtrlLabel1].text = TrimBlanks(pfMsg(19)) + " ";
+  (*this)[kVdCtrlLabel2].text = TrimBlanks(pfMsg(30)) + " ";
   (*this)[kVdCtrlLabel4].text = pfMsg(35);
   (*this)[kVdCtrlLabel5].text = pfMsg(36);
   (*this)[kVdCtrlLabel6].text = pfMsg(37);

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "clearway/snare/snare_internal.h"
+#include "common/ansi_text.h"
 #include "common/runtime_error.h"
 #include "common/vb_number.h"
 
@@ -31,9 +32,7 @@ std::string LevelText(int32_t level) {
 std::string Tabs(int32_t count) { return std::string(std::max(count, 0), '\t'); }
 
 std::string UpperTrimmed(std::string text) {
-  const size_t first = text.find_first_not_of(' ');
-  const size_t last = text.find_last_not_of(' ');
-  text = first == std::string::npos ? "" : text.substr(first, last - first + 1);
+  text = TrimBlanks(text);
   for (char& c : text) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }

@@ -1,14 +1,42 @@
-// The level triple reader on any bytes: it may raise the run-time errors of
-// a bad triple (9, 6), nothing else, and a triple it reads names a level.
+// The level triple readers on any bytes: they may raise the run-time errors
+// of a bad triple (9, 6), nothing else, both raise 9 for a fourth part, and a
+// triple the restriction reader reads names a level.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "common/catalogue.h"
+#include "common/level_triple.h"
 #include "common/runtime_error.h"
+
+namespace {
+
+// The error number the reading raises, 0 when none.
+template <typename Reading>
+int32_t ErrorOf(Reading&& reading) {
+  try {
+    reading();
+    return 0;
+  } catch (const nox::RuntimeError& error) {
+    if (error.number() != nox::kErrSubscript && error.number() != nox::kErrOverflow) {
+      __builtin_trap();
+    }
+    return error.number();
+  }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view triple(reinterpret_cast<const char*>(data), size);
+  const int32_t restrictions_error = ErrorOf([&] { nox::ReadLevelTriple(triple); });
+  const int32_t budget_error = ErrorOf([&] { nox::MinuteBudgetOn(triple); });
+  if ((restrictions_error == nox::kErrSubscript) != (budget_error == nox::kErrSubscript)) {
+    __builtin_trap();
+  }
+  if (budget_error == 0 && nox::MinuteBudgetOnIfReadable(triple) != nox::MinuteBudgetOn(triple)) {
+    __builtin_trap();
+  }
   try {
     const nox::LevelMasks masks = nox::ReadLevelTriple(triple);
     if (masks.mask1 > 0x7FFFFFFFu || masks.mask2 > 0x7FFFFFFFu || masks.mask3 > 0x7FFFFFFFu) {

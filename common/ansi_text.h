@@ -1,6 +1,6 @@
-// Text rules of the login program: blanks trimmed (only the blank, as the
+// Text rules every program shares: blanks trimmed (only the blank, as the
 // tables pad with it) and names compared without regard to letter case in
-// the Windows ANSI code page.
+// the Windows ANSI code page (1252), the way Windows folds names.
 #pragma once
 
 #include <string>
@@ -11,8 +11,11 @@ namespace nox {
 // `text` without leading and trailing blanks (tabs and other characters stay).
 std::string TrimBlanks(std::string_view text);
 
-// Equal without regard to letter case: ASCII letters and the accented
-// letters of code page 1252.
+// Upper case of a Windows-1252 text: ASCII letters and the accented letters
+// of the code page.
+std::string FoldCase(std::string_view ansi);
+
+// Equal once both are folded.
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
 }  // namespace nox

@@ -1,4 +1,4 @@
-#include "explorer/ansi_text.h"
+#include "common/ansi_text.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +28,8 @@ TEST(EqualsIgnoreCaseTest, FoldsAsciiAndCodePage1252Letters) {
       {"\xf7", "\xd7", false},               // ÷ and × are no letters
       {"\x9a", "\x8a", true},                // š Š
       {"\xff", "\x9f", true},                // ÿ Ÿ
+      {"zo\xeb", "ZO\xcb", true},            // zoë / ZOË
+      {"\x9a\x9c\x9e\xff", "\x8a\x8c\x8e\x9f", true},
       {"[", "{", false},
       {"@", "`", false},
   };
@@ -36,6 +38,11 @@ TEST(EqualsIgnoreCaseTest, FoldsAsciiAndCodePage1252Letters) {
     EXPECT_EQ(EqualsIgnoreCase(c.a, c.b), c.equal);
     EXPECT_EQ(EqualsIgnoreCase(c.b, c.a), c.equal);
   }
+}
+
+TEST(FoldCaseTest, UpperCasesLettersOnly) {
+  EXPECT_EQ(FoldCase("Zo\xeb 1\x9a\xf7\xff"), "ZO\xcb 1\x8a\xf7\x9f");
+  EXPECT_EQ(FoldCase(std::string("a\0b", 3)), std::string("A\0B", 3));
 }
 
 }  // namespace
