@@ -1,10 +1,11 @@
 // WriteSettings: turns the logged-in user's account record into the state of
 // the machine, starts the Windows shell and ends the login program.
 //
-// The steps run in a fixed order. Steps 1, 7 to the first rename of 10, and
-// 22 to 27 ignore failures statement by statement (each statement goes
-// through IgnoreErrors); every other step raises its first error to the
-// caller, leaving the steps already taken in effect.
+// The steps run in a fixed order. Steps 1, 7 to the first rename of 10 (on
+// NT the second too), the switches after 21, and 22 to 27 ignore failures
+// statement by statement (each statement goes through IgnoreErrors); every
+// other step raises its first error to the caller, leaving the steps already
+// taken in effect.
 #include <string>
 #include <string_view>
 
