@@ -33,6 +33,13 @@ void* BindClaspsExport(const char* export_name) {
   return BindLibraryExport(kClaspsLibrary, export_name, kSource);
 }
 
+// The login program writes through the hook library on NT; the service,
+// which runs the same login for a client's hive, has the rights to write
+// itself.
+bool WritesThroughHookLibrary(RegFlavor flavor) {
+  return flavor == RegFlavor::kLogin && !platform::UserHiveMapped() && IsWindowsNT();
+}
+
 }  // namespace
 
 platform::RegKey RootHandle(std::string_view root_word) {
@@ -122,7 +129,7 @@ void RegWriteDirect(const RegPath& path, int32_t dwtype,
 void RegWrite(std::string_view regline, const RegValue& regvalue, int32_t dwtype,
               RegFlavor flavor) {
   const RegPath path = SplitRegPath(regline);
-  if (flavor == RegFlavor::kLogin && IsWindowsNT()) {
+  if (WritesThroughHookLibrary(flavor)) {
     auto create = reinterpret_cast<SrvRegCreateKeyFn>(BindClaspsExport("SRV_RegCreateKey"));
     const std::string text = regvalue.AsText();
     create(static_cast<int32_t>(path.root), path.key.c_str(), path.value_name.c_str(), text.c_str(),
@@ -158,7 +165,7 @@ std::string RegReadTrimmed(std::string_view regline, RegFlavor flavor) {
 }
 
 void DeleteRegKey(platform::RegKey root, const std::string& key, RegFlavor flavor) {
-  if (flavor == RegFlavor::kLogin && IsWindowsNT()) {
+  if (WritesThroughHookLibrary(flavor)) {
     auto remove = reinterpret_cast<SrvRegDeleteKeyFn>(BindClaspsExport("SRV_RegDeleteKey"));
     remove(static_cast<int32_t>(root), key.c_str());
     return;

@@ -52,13 +52,17 @@ std::string frmLogin::password_verify(const std::string& name, const std::string
 
 void frmLogin::cmdOK_Click() {
   if (Text1[0].text.empty()) Text1[0].text = ".Default";
+  if (through_service) {
+    LogInWindowThroughService();
+    return;
+  }
   if (password_verify(Text1[0].text, Text1[1].text) == kCorrectPassword) {
     CompleteLogin(LoginVariant::kOkButton);
     return;
   }
   const std::string result = password_verify(Text1[0].text, Text1[1].text);
-  platform::MessageBox("Sorry, your " + result + " does not verify. Please check it and try again.",
-                       MessageTitle(), platform::kMbOk);
+  ShowMessage("Sorry, your " + result + " does not verify. Please check it and try again.",
+              platform::kMbOk);
 }
 
 void frmLogin::cmdCancel_Click() {
@@ -104,8 +108,15 @@ bool frmLogin::CompleteLogin(LoginVariant variant) {
 }
 
 void frmLogin::ShowRuntimeError(int32_t number, const std::string& description) {
-  platform::MessageBox(std::to_string(number) + ": " + description, MessageTitle(),
-                       platform::kMbOk | platform::kMbIconStop);
+  ShowMessage(std::to_string(number) + ": " + description, platform::kMbOk | platform::kMbIconStop);
+}
+
+void frmLogin::ShowMessage(const std::string& text, uint32_t flags) {
+  if (outlet.message) {
+    outlet.message(text, flags);
+  } else {
+    platform::MessageBox(text, MessageTitle(), flags);
+  }
 }
 
 }  // namespace nox

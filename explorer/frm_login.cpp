@@ -5,6 +5,7 @@
 
 #include "common/regpath.h"
 #include "common/runtime_error.h"
+#include "common/service_protocol.h"
 #include "explorer/ansi_text.h"
 #include "explorer/user_table_scan.h"
 
@@ -103,16 +104,11 @@ bool LabelIsListed(const ListBox& list, const std::string& label) {
 void frmLogin::Form_Load(const std::string& command_line) {
   if (ForwardCommandLine(command_line)) platform::EndProgram(0);
 
-  IgnoreErrors([&] {
-    system_directory = WithFinalBackslash(platform::SystemDirectory());
-    windows_directory = platform::WindowsDirectory();
-  });
-  IgnoreErrors([&] { master_folder = MasterFolder(ReadSettingsRecord(), system_directory); });
-  IgnoreErrors([&] { RefreshNumberedFiles(master_folder, system_directory); });
-  IgnoreErrors([&] { CopyFromMaster(master_folder + "user.tbl", system_directory + "user.tbl"); });
-  IgnoreErrors([&] {
-    CopyFromMaster(master_folder + "noxsettings.tbl", system_directory + "noxsettings.tbl");
-  });
+  LoadDirectories();
+  // With the service installed, it refreshes the tables, which only it can
+  // write.
+  const bool service_installed = ServiceInstalled();
+  if (!service_installed) RefreshTables();
   IgnoreErrors([&] { ListCdromDrives(&List2); });
 
   std::string logon_name;
@@ -122,6 +118,31 @@ void frmLogin::Form_Load(const std::string& command_line) {
   }
   Text1[0].text = logon_name;
 
+  if (service_installed) {
+    if (LogInThroughService()) return;
+    // No answer: the login goes on here, as on a machine without it.
+    RefreshTables();
+  }
+  LogInAutomatically();
+}
+
+void frmLogin::LoadDirectories() {
+  IgnoreErrors([&] {
+    system_directory = WithFinalBackslash(platform::SystemDirectory());
+    windows_directory = platform::WindowsDirectory();
+  });
+}
+
+void frmLogin::RefreshTables() {
+  IgnoreErrors([&] { master_folder = MasterFolder(ReadSettingsRecord(), system_directory); });
+  IgnoreErrors([&] { RefreshNumberedFiles(master_folder, system_directory); });
+  IgnoreErrors([&] { CopyFromMaster(master_folder + "user.tbl", system_directory + "user.tbl"); });
+  IgnoreErrors([&] {
+    CopyFromMaster(master_folder + "noxsettings.tbl", system_directory + "noxsettings.tbl");
+  });
+}
+
+bool frmLogin::LogInAutomatically() {
   // Automatic login A: the Windows logon name is a user of the table.
   bool matched = false;
   {
@@ -140,11 +161,11 @@ void frmLogin::Form_Load(const std::string& command_line) {
   }
   session_start = platform::Now();
   if (matched) {
-    if (CompleteLogin(LoginVariant::kAutomaticA)) return;
+    if (CompleteLogin(LoginVariant::kAutomaticA)) return true;
     // The login failed and said why: offer the window instead.
     Centre();
     Show();
-    return;
+    return false;
   }
 
   Centre();
@@ -156,9 +177,10 @@ void frmLogin::Form_Load(const std::string& command_line) {
   if (r2 == "name" && r1.find("password") != std::string::npos) Text1[0].text = kDefaultAccount;
   if (password_verify(Text1[0].text, Text1[1].text) == "Correct_password" &&
       CompleteLogin(LoginVariant::kAutomaticB)) {
-    return;
+    return true;
   }
   Show();
+  return false;
 }
 
 void frmLogin::Centre() {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/service_protocol.h"
 #include "explorer/records.h"
 #include "platform/platform.h"
 
@@ -76,6 +77,24 @@ class frmLogin {
   // it from its own version resource.
   std::string product_name = kProductName;
 
+  // -------------------------------------------------- where a login ends up
+  // A program the login starts when it hands over to the user.
+  struct ProgramToStart {
+    std::string command_line;
+    platform::WindowState state;
+  };
+  // The login program shows its messages, logs off and starts the shell
+  // itself. NoxService runs the same login for a client and hands all of it
+  // to the client instead: it sets these. `log_off` must not return (the
+  // service ends the request by throwing); `start_shell` replaces the
+  // starts and the program's end.
+  struct Outlet {
+    std::function<void(const std::string& text, uint32_t flags)> message;
+    std::function<void()> log_off;
+    std::function<void(const std::vector<ProgramToStart>& programs)> start_shell;
+  };
+  Outlet outlet;
+
   // -------------------------------------------------------- login state
   UserRecord current_user = UserRecord::EndOfTable();
   std::string current_record_number;  // decimal text, "3" for record 3
@@ -92,6 +111,13 @@ class frmLogin {
   // The whole start-up, in order; `command_line` is the process command line
   // after the program name.
   void Form_Load(const std::string& command_line);
+  // Pieces of the start-up that the service runs for its clients too.
+  void LoadDirectories();
+  // Copies the tables from the master folder.
+  void RefreshTables();
+  // Automatic logins A and B for the logon name in Text1[0]; true when one
+  // completed, else the window is shown (after saying why, where it failed).
+  bool LogInAutomatically();
   void Text1_GotFocus(int index);
   void Timer1_Timer();
   void cmdOK_Click();
@@ -112,8 +138,22 @@ class frmLogin {
   enum class LoginVariant { kAutomaticA, kAutomaticB, kOkButton };
   bool CompleteLogin(LoginVariant variant);
 
+  // The login through NoxService: asks it to log the account in and does
+  // what it answers. False when no service answered.
+  bool LogInThroughService();
+  // The OK button's login through the service.
+  void LogInWindowThroughService();
+  // Shows the answer's messages and logs off or starts the shell when it
+  // says so; false when the login did not complete.
+  bool FollowServiceAnswer(const ServiceAnswer& answer);
+  // Whether the service answered this program's login: the OK button then
+  // asks it too.
+  bool through_service = false;
+
   // "<product> Message".
   std::string MessageTitle() const { return product_name + " Message"; }
+  // A message box titled MessageTitle(), or the outlet's message.
+  void ShowMessage(const std::string& text, uint32_t flags);
   // Shows "number: description" with the stop icon.
   void ShowRuntimeError(int32_t number, const std::string& description);
 
@@ -121,6 +161,9 @@ class frmLogin {
   // program. Raises the errors of its non-suppressed steps.
   void WriteSettings();
   void SetStartMenu(int32_t mask, int32_t scope);
+  // Starts the programs and ends the login program, or hands them to the
+  // outlet.
+  void StartShell(const std::vector<ProgramToStart>& programs);
 
  private:
   void Centre();

@@ -71,8 +71,7 @@ void frmLogin::CheckSessionAllowance() {
     if (elapsed < INT32_MIN || elapsed > INT32_MAX) Raise(kErrOverflow);
     elapsed_minutes = static_cast<int32_t>(elapsed);
     if (Subtract(remaining_minutes, elapsed_minutes) <= 0) {
-      platform::MessageBox(kExpiredMessage, MessageTitle(),
-                           platform::kMbOk | platform::kMbIconStop);
+      ShowMessage(kExpiredMessage, platform::kMbOk | platform::kMbIconStop);
       ForceLogOff();
     }
   } catch (const RuntimeError& error) {
@@ -81,6 +80,7 @@ void frmLogin::CheckSessionAllowance() {
 }
 
 void frmLogin::ForceLogOff() {
+  if (outlet.log_off) outlet.log_off();
   platform::ExitWindows(kLogOffForced, 0xFFFFFFFF);
   platform::EndProgram(0);
 }

@@ -235,12 +235,22 @@ void frmLogin::WriteSettings() {
   if (IsWindowsNT()) IgnoreErrors([&] { SetStartMenu(static_cast<int32_t>(masks.mask2), 2); });
   ApplyProgramList(current_user, current_record_number, List1);  // 24
   platform::RegFlushKey(platform::kCurrentUser);                 // 25
-  // 26: a program that cannot be started is passed over.
-  platform::StartProgram(CommandFor(windows_directory + "\\explorer.exe"),
-                         platform::WindowState::kMaximizedFocus);
-  platform::StartProgram(CommandFor(program_directory + "\\pelorus.exe"),
-                         platform::WindowState::kMinimizedFocus);
-  platform::EndProgram(0);  // 27
+  StartShell({{CommandFor(windows_directory + "\\explorer.exe"),
+               platform::WindowState::kMaximizedFocus},
+              {CommandFor(program_directory + "\\pelorus.exe"),
+               platform::WindowState::kMinimizedFocus}});  // 26, 27
+}
+
+void frmLogin::StartShell(const std::vector<ProgramToStart>& programs) {
+  if (outlet.start_shell) {
+    outlet.start_shell(programs);
+    return;
+  }
+  // A program that cannot be started is passed over.
+  for (const ProgramToStart& program : programs) {
+    platform::StartProgram(program.command_line, program.state);
+  }
+  platform::EndProgram(0);
 }
 
 }  // namespace nox

@@ -9,6 +9,7 @@
 
 #include "pelorus/minute_keeper.h"
 #include "pelorus/minute_ticker.h"
+#include "pelorus/service_minutes.h"
 #include "platform/win32/win32_api.h"
 
 namespace {
@@ -25,6 +26,7 @@ constexpr int kNoticeHeight = 100;
 
 struct App {
   nox::MinuteKeeper* keeper = nullptr;
+  nox::ServiceMinutes* watcher = nullptr;  // set when the service keeps the minutes
   nox::MinuteTicker* ticker = nullptr;
   HWND notice = nullptr;
   HWND notice_text = nullptr;
@@ -36,7 +38,7 @@ App* AppOf(HWND window) { return reinterpret_cast<App*>(GetWindowLongPtrA(window
 void OnPoll(App& app) {
   if (app.busy || !app.ticker->MinutePassed()) return;
   app.busy = true;
-  const bool kept = app.keeper->CountMinute();
+  const bool kept = app.watcher != nullptr ? app.watcher->Poll() : app.keeper->CountMinute();
   app.busy = false;
   if (!kept) PostQuitMessage(0);
 }
@@ -95,11 +97,22 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   App app;
   if (!CreateNotice(instance, app)) return 1;
   nox::MinuteKeeper keeper({[&app](const std::string& text) { ShowNotice(app, text); },
-                            [&app] { SetTimer(app.notice, kGraceTimer, kGraceMs, nullptr); }});
+                            [&app] { SetTimer(app.notice, kGraceTimer, kGraceMs, nullptr); },
+                            nullptr});
   app.keeper = &keeper;
   nox::MinuteTicker ticker(nox::MinuteSwitch(GetCommandLineA()).value_or(0));
   app.ticker = &ticker;
-  if (!keeper.Start()) return 0;
+  nox::ServiceMinutes watcher([&app](const std::string& text) { ShowNotice(app, text); });
+  switch (watcher.Start()) {
+    case nox::ServiceMinutes::Watch::kMinutes:
+      app.watcher = &watcher;
+      break;
+    case nox::ServiceMinutes::Watch::kNothing:
+      return 0;
+    case nox::ServiceMinutes::Watch::kNoService:
+      if (!keeper.Start()) return 0;
+      break;
+  }
   SetTimer(app.notice, kPollTimer, kPollMs, nullptr);
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {

@@ -60,8 +60,12 @@ MinuteKeeper::MinuteKeeper(KeeperHooks hooks)
     : hooks_(std::move(hooks)), log_off_("Tessel.dll", "LogOff") {}
 
 bool MinuteKeeper::Start() {
-  record_number_ = RecordNumber(RegReadTrimmed(kUserValue));
-  user_name_ = RegReadTrimmed(kUserNameValue);
+  return Start(RecordNumber(RegReadTrimmed(kUserValue)), RegReadTrimmed(kUserNameValue));
+}
+
+bool MinuteKeeper::Start(int32_t record_number, const std::string& user_name) {
+  record_number_ = record_number;
+  user_name_ = user_name;
   if (record_number_ < 1 || user_name_.empty()) return false;
   const std::optional<UserRecord> record = ReadKeptRecord();
   if (!record) return false;
@@ -122,12 +126,13 @@ void MinuteKeeper::AddLabMinute(const platform::LocalTime& now) {
 }
 
 void MinuteKeeper::WarnOrEnd() {
-  if (minutes_left_ <= 0) EndSession();
+  if (minutes_left_ <= 0) return EndSession();
   if (minutes_left_ == 5) hooks_.show_notice(kFiveMinutesLeft);
   if (minutes_left_ == 1) hooks_.show_notice(kOneMinuteLeft);
 }
 
 void MinuteKeeper::EndSession() {
+  if (hooks_.end_session) return hooks_.end_session();
   if (hooks_.expiring) hooks_.expiring();
   platform::MessageBox(kExpiredMessage, kMessageTitle, platform::kMbOk | platform::kMbIconStop);
   ForceLogOff();

@@ -33,6 +33,10 @@ struct KeeperHooks {
   // Called just before the expired message, which waits for its OK: lets the
   // program log off anyway when nobody answers it.
   std::function<void()> expiring;
+  // When set, ends the session at 0 minutes instead of the expired message
+  // and the log-off through this program (the service's way: it has no
+  // desktop to show a message on and must not end itself).
+  std::function<void()> end_session;
 };
 
 class MinuteKeeper {
@@ -43,6 +47,9 @@ class MinuteKeeper {
   // no such record, a name that does not match): the program should end.
   // A user with no minutes left is logged off at once (does not return).
   bool Start();
+  // The same for the user the service logged in: record `record_number`,
+  // whose name field reads `user_name` (trimmed).
+  bool Start(int32_t record_number, const std::string& user_name);
   // One minute of session has passed: counts it, warns at 5 and 1 minutes
   // left and ends the session at 0 (does not return then). False when the
   // user is no longer kept (the record changed hands or lost its budget).
@@ -63,7 +70,8 @@ class MinuteKeeper {
   void AddLabMinute(const platform::LocalTime& now);
   // The notices at 5 and 1; the expired message and the log-off at 0.
   void WarnOrEnd();
-  [[noreturn]] void EndSession();
+  // The expired message and the log-off, or the end_session hook.
+  void EndSession();
 
   KeeperHooks hooks_;
   LibraryExport<int32_t(NOX_STDCALL*)()> log_off_;

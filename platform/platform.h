@@ -348,4 +348,41 @@ void ShowHelpContext(WindowHandle owner, const std::string& file, uint32_t conte
 // Screen size in twips (15 twips a pixel at 96 DPI).
 void ScreenSizeTwips(double* width, double* height);
 
+// ---------------------------------------------------------------- service
+// On NT the login's protected work runs in NoxService, a LocalSystem
+// service, on behalf of the account that asks through its pipe.
+
+// While one exists on this thread, every registry call with the root
+// kCurrentUser acts on HKEY_USERS\<sid> instead: the service writes the
+// caller's hive, not its own. One per request; nesting is not supported.
+class ScopedUserHive {
+ public:
+  explicit ScopedUserHive(const std::string& sid);
+  ~ScopedUserHive();
+  ScopedUserHive(const ScopedUserHive&) = delete;
+  ScopedUserHive& operator=(const ScopedUserHive&) = delete;
+  // Whether HKEY_USERS\<sid> could be opened (else kCurrentUser keys fail).
+  bool opened() const { return hive_ != kNoKey; }
+
+ private:
+  RegKey hive_ = kNoKey;
+};
+// Whether a ScopedUserHive is in force on this thread.
+bool UserHiveMapped();
+
+// Sends one request to the service's pipe "\\.\pipe\NoxService" and
+// returns its answer; false when no service answered (none installed, not
+// started within `connect_timeout_ms`, or the exchange broke off).
+bool AskService(std::string_view request, uint32_t connect_timeout_ms, std::string* answer);
+
+// Ends a Windows session (WTSLogoffSession, not waiting); false on failure.
+bool LogOffSession(uint32_t session_id);
+
+// Gives the file a security descriptor of SYSTEM and Administrators only,
+// with inheritance off; other accounts can then neither read nor write it.
+long RestrictToAdministrators(const std::string& path);
+// Whether members of Users can read the file (its descriptor grants them
+// read access, directly or through Everyone or Authenticated Users).
+bool UsersCanRead(const std::string& path);
+
 }  // namespace platform

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -189,5 +190,32 @@ void MakeDirectories(const std::string& path);
 void PutDirectoryLink(const std::string& link, const std::string& target);
 // The full path of every file (not folder) on every drive, as stored, sorted.
 std::vector<std::string> AllFiles();
+
+// ----------------------------------------------------------------- caller
+// Who runs the code. An administrator (the default) meets no protection, as
+// every test written before the service expects. A standard account meets
+// Windows' defaults for one: the Policies branches of the user's hive
+// ("Software\Policies" and "Software\Microsoft\Windows\CurrentVersion\Policies",
+// under HKEY_CURRENT_USER or HKEY_USERS\<sid>) and the whole of
+// HKEY_LOCAL_MACHINE cannot be written, nor can anything in the system
+// directory; files restricted to administrators cannot be opened at all.
+// Refused calls fail with kAccessDenied, and each one is recorded.
+enum class Caller { kStandardAccount, kAdministrator, kSystem };
+void SetCaller(Caller caller);
+Caller CurrentCaller();
+// A description of every access refused to a standard account since Reset
+// ("write HKEY_LOCAL_MACHINE\Software\...", "read C:\WINDOWS\SYSTEM\USER.TBL").
+const std::vector<std::string>& RefusedAccesses();
+// Whether RestrictToAdministrators protected the file.
+bool FileRestricted(const std::string& path);
+
+// ---------------------------------------------------------------- service
+// Makes AskService hand requests to `handler`, run as SYSTEM (the caller is
+// switched for the call and back). Without one AskService finds no service.
+void SetService(std::function<std::string(std::string_view request)> handler);
+// Every AskService call: its connect timeout.
+const std::vector<uint32_t>& ServiceConnectTimeouts();
+// The sessions LogOffSession ended, in order.
+const std::vector<uint32_t>& SessionLogOffs();
 
 }  // namespace platform::fake

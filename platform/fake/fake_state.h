@@ -4,6 +4,7 @@
 
 #include <array>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -57,6 +58,8 @@ struct FsNode {
   // A folder link (junction): the absolute path it points to; empty for
   // ordinary files and folders.
   std::string link_target;
+  // Restricted to SYSTEM and Administrators (RestrictToAdministrators).
+  bool restricted = false;
 };
 
 struct State {
@@ -121,12 +124,22 @@ struct State {
   std::vector<PrintJob> print_jobs;
   std::vector<HelpCall> help_calls;
 
+  // Caller and service.
+  Caller caller = Caller::kAdministrator;
+  std::vector<std::string> refused_accesses;
+  std::function<std::string(std::string_view)> service;
+  std::vector<uint32_t> service_connect_timeouts;
+  std::vector<uint32_t> session_log_offs;
+
   // Libraries: folded file name -> export name -> address.
   std::map<std::string, std::map<std::string, void*>> library_exports;
 };
 
 // The single fake state object.
 State& TheState();
+
+// Whether the caller is a standard account; records `what` as refused when so.
+bool RefusedToStandardAccount(const std::string& what);
 
 // Replaces the content of a file opened for writing (created when missing),
 // keeping its attributes: the way the profile writer rewrites a file.

@@ -174,6 +174,23 @@ FsNode* AddChild(FsNode* folder, const std::string& name, bool is_directory) {
   return raw;
 }
 
+// Windows' defaults for a standard account: nothing in the system directory
+// can be created, changed, renamed or deleted, and a file restricted to
+// administrators cannot be opened at all. kAccessDenied (recorded) when the
+// caller is refused `what` on `node` in `folder`, else kSuccess.
+long Access(const char* what, const std::string& path, const FsNode* folder, const FsNode* node) {
+  if (TheState().caller != fake::Caller::kStandardAccount) return kSuccess;
+  const bool writing = std::string_view(what) != "read";
+  bool refused = node != nullptr && node->restricted;
+  if (writing && folder != nullptr) {
+    FsNode* system = nullptr;
+    refused |= FindExisting(TheState().system_directory, &system) == kSuccess && system == folder;
+  }
+  if (!refused) return kSuccess;
+  fake::RefusedToStandardAccount(std::string(what) + " " + path);
+  return kAccessDenied;
+}
+
 // CreateFile with OPEN_ALWAYS for writing: the existing file, or a new empty
 // one. A folder or a read-only file cannot be opened for writing.
 long OpenAlwaysForWriting(const std::string& text, FsNode** file) {
@@ -184,6 +201,7 @@ long OpenAlwaysForWriting(const std::string& text, FsNode** file) {
   if (long error = FindParent(path, &folder)) return error;
   if (path.trailing_separator) return fake::kInvalidName;
   FsNode* node = Child(folder, path.parts.back());
+  if (long error = Access("write", text, folder, node)) return error;
   if (node == nullptr) node = AddChild(folder, path.parts.back(), false);
   if (node->is_directory || (node->attributes & kAttrReadOnly)) return kAccessDenied;
   *file = node;
@@ -193,6 +211,7 @@ long OpenAlwaysForWriting(const std::string& text, FsNode** file) {
 long OpenExistingForReading(const std::string& text, FsNode** file) {
   if (EndsInSeparator(text)) return fake::kInvalidName;
   if (long error = FindExisting(text, file)) return error;
+  if (long error = Access("read", text, nullptr, *file)) return error;
   return (*file)->is_directory ? kAccessDenied : kSuccess;
 }
 
@@ -242,6 +261,8 @@ long Rename(const std::string& source, const std::string& dest, bool replace) {
   if (long error = ParsePath(dest, &dest_path)) return error;
   if (dest_path.parts.empty()) return kAccessDenied;
   if (long error = FindParent(dest_path, &dest_folder)) return error;
+  if (long error = Access("rename", source, source_folder, node)) return error;
+  if (long error = Access("write", dest, dest_folder, nullptr)) return error;
   FsNode* existing = Child(dest_folder, dest_path.parts.back());
   if (existing != nullptr && existing != node) {
     if (!replace) return kAlreadyExists;
@@ -445,6 +466,7 @@ long DeleteFile(const std::string& path) {
   FsNode* folder = nullptr;
   if (EndsInSeparator(path)) return fake::kInvalidName;
   if (long error = FindExisting(path, &node, &folder)) return error;
+  if (long error = Access("delete", path, folder, node)) return error;
   if (node->is_directory || (node->attributes & kAttrReadOnly)) return kAccessDenied;
   Detach(folder, node);
   return kSuccess;
@@ -467,7 +489,9 @@ long GetFileAttributes(const std::string& path, uint32_t* attributes) {
 
 long SetFileAttributes(const std::string& path, uint32_t attributes) {
   FsNode* node = nullptr;
-  if (long error = FindExisting(path, &node)) return error;
+  FsNode* folder = nullptr;
+  if (long error = FindExisting(path, &node, &folder)) return error;
+  if (long error = Access("change", path, folder, node)) return error;
   node->attributes = attributes & kStoredAttributes;
   return kSuccess;
 }
@@ -479,6 +503,7 @@ long CreateDirectory(const std::string& path) {
   if (parsed.parts.empty()) return kAlreadyExists;
   if (long error = FindParent(parsed, &folder)) return error;
   if (Child(folder, parsed.parts.back()) != nullptr) return kAlreadyExists;
+  if (long error = Access("write", path, folder, nullptr)) return error;
   AddChild(folder, parsed.parts.back(), true);
   return kSuccess;
 }
@@ -494,6 +519,21 @@ long RemoveDirectory(const std::string& path) {
   if (!node->children.empty()) return kDirNotEmpty;
   Detach(folder, node);
   return kSuccess;
+}
+
+long RestrictToAdministrators(const std::string& path) {
+  FsNode* node = nullptr;
+  if (long error = FindExisting(path, &node)) return error;
+  // Only an owner with administrator rights may replace the descriptor.
+  if (long error = Access("secure", path, nullptr, node)) return error;
+  if (TheState().caller == fake::Caller::kStandardAccount) return kAccessDenied;
+  node->restricted = true;
+  return kSuccess;
+}
+
+bool UsersCanRead(const std::string& path) {
+  FsNode* node = nullptr;
+  return FindExisting(path, &node) == kSuccess && !node->restricted;
 }
 
 long FindFiles(const std::string& pattern, std::vector<FindEntry>* entries) {
@@ -598,6 +638,11 @@ std::optional<std::string> FileBytes(const std::string& path) {
   FsNode* node = nullptr;
   if (FindExisting(path, &node) != kSuccess || node->is_directory) return std::nullopt;
   return node->data;
+}
+
+bool FileRestricted(const std::string& path) {
+  FsNode* node = nullptr;
+  return FindExisting(path, &node) == kSuccess && node->restricted;
 }
 
 bool FileExists(const std::string& path) {

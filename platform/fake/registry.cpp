@@ -41,9 +41,16 @@ uint32_t MapAccess(uint32_t access) {
   return mapped;
 }
 
+// The opened HKEY_USERS\<sid> that kCurrentUser stands for on this thread
+// while a ScopedUserHive lives; kNoKey otherwise.
+thread_local RegKey t_user_hive = kNoKey;
+// Stands for a hive that could not be opened: no handle has this value.
+constexpr RegKey kUnopenedHive = 1;
+
 // The key behind a handle, checked for the rights the call needs.
 long Resolve(RegKey key, uint32_t needed, std::shared_ptr<RegNode>* node) {
   fake::State& state = TheState();
+  if (key == kCurrentUser && t_user_hive != kNoKey) key = t_user_hive;
   if (IsRoot(key)) {
     *node = state.reg_roots[key - kClassesRoot];
     return kSuccess;
@@ -85,6 +92,59 @@ std::shared_ptr<RegNode> Walk(std::shared_ptr<RegNode> node,
   return node;
 }
 
+// The names from the root down to `node`, and the root's position among
+// the predefined roots (reg_roots.size() for a key cut off from them).
+std::vector<std::string> NamesFromRoot(const std::shared_ptr<RegNode>& node, size_t* root) {
+  std::vector<std::string> names;
+  std::shared_ptr<RegNode> at = node;
+  for (std::shared_ptr<RegNode> up = at->parent.lock(); up; up = up->parent.lock()) {
+    names.insert(names.begin(), at->name);
+    at = up;
+  }
+  const auto& roots = TheState().reg_roots;
+  *root = std::find(roots.begin(), roots.end(), at) - roots.begin();
+  return names;
+}
+
+bool StartsWithNames(const std::vector<std::string>& names, size_t from,
+                     std::initializer_list<const char*> prefix) {
+  if (names.size() < from + prefix.size()) return false;
+  size_t i = from;
+  for (const char* part : prefix) {
+    if (fake::RegistryNameKey(names[i++]) != fake::RegistryNameKey(part)) return false;
+  }
+  return true;
+}
+
+// Windows' defaults for a standard account: HKEY_LOCAL_MACHINE and the
+// Policies branches of a user hive are read-only.
+bool ReadOnlyForStandardAccount(size_t root, const std::vector<std::string>& names) {
+  if (root == kLocalMachine - kClassesRoot) return true;
+  size_t from = 0;
+  if (root == kUsers - kClassesRoot) {
+    from = 1;
+  } else if (root != kCurrentUser - kClassesRoot) {
+    return false;
+  }
+  return StartsWithNames(names, from, {"Software", "Policies"}) ||
+         StartsWithNames(names, from,
+                         {"Software", "Microsoft", "Windows", "CurrentVersion", "Policies"});
+}
+
+// kAccessDenied when a standard account may not write the key `node` (with
+// `below` appended), else kSuccess.
+long WriteAccess(const std::shared_ptr<RegNode>& node, const std::vector<std::string>& below = {}) {
+  if (TheState().caller != fake::Caller::kStandardAccount) return kSuccess;
+  size_t root = 0;
+  std::vector<std::string> names = NamesFromRoot(node, &root);
+  names.insert(names.end(), below.begin(), below.end());
+  if (!ReadOnlyForStandardAccount(root, names)) return kSuccess;
+  std::string path = root < TheState().reg_roots.size() ? TheState().reg_roots[root]->name : "?";
+  for (const std::string& name : names) path += "\\" + name;
+  fake::RefusedToStandardAccount("write " + path);
+  return kAccessDenied;
+}
+
 RegKey NewHandle(std::shared_ptr<RegNode> node, uint32_t access) {
   fake::State& state = TheState();
   RegKey handle = state.next_reg_handle;
@@ -114,6 +174,7 @@ long RegCreateKey(RegKey parent, const std::string& subkey, RegKey* out) {
   std::vector<std::string> parts;
   if (long error = Resolve(parent, 0, &node)) return error;
   if (long error = SplitSubkey(subkey, &parts)) return error;
+  if (long error = WriteAccess(node, parts)) return error;
   for (const std::string& part : parts) {
     std::shared_ptr<RegNode>& child = node->subkeys[fake::RegistryNameKey(part)];
     if (!child) {
@@ -140,6 +201,10 @@ long RegOpenKey(RegKey parent, const std::string& subkey, uint32_t access, RegKe
   }
   node = Walk(node, parts);
   if (!node) return kFileNotFound;
+  constexpr uint32_t kWriteRights = kSetValue | 0x0004 | 0x00010000;  // values, subkeys, DELETE
+  if (MapAccess(access) & kWriteRights) {
+    if (long error = WriteAccess(node)) return error;
+  }
   *out = NewHandle(node, access);
   return kSuccess;
 }
@@ -147,6 +212,7 @@ long RegOpenKey(RegKey parent, const std::string& subkey, uint32_t access, RegKe
 long RegSetValue(RegKey key, const std::string& name, uint32_t type, std::string_view data) {
   std::shared_ptr<RegNode> node;
   if (long error = Resolve(key, kSetValue, &node)) return error;
+  if (long error = WriteAccess(node)) return error;
   RegValueInfo& value =
       node->values.try_emplace(fake::RegistryNameKey(name), RegValueInfo{name, 0, ""})
           .first->second;
@@ -211,6 +277,7 @@ long RegDeleteKey(RegKey parent, const std::string& subkey) {
   if (!target) return kFileNotFound;
   std::shared_ptr<RegNode> above = target->parent.lock();
   if (!above || !target->subkeys.empty()) return kAccessDenied;
+  if (long error = WriteAccess(target)) return error;
   target->deleted = true;
   target->values.clear();
   above->subkeys.erase(fake::RegistryNameKey(target->name));
@@ -220,6 +287,7 @@ long RegDeleteKey(RegKey parent, const std::string& subkey) {
 long RegDeleteValue(RegKey key, const std::string& name) {
   std::shared_ptr<RegNode> node;
   if (long error = Resolve(key, kSetValue, &node)) return error;
+  if (long error = WriteAccess(node)) return error;
   return node->values.erase(fake::RegistryNameKey(name)) == 1 ? kSuccess : kFileNotFound;
 }
 
@@ -232,6 +300,19 @@ long RegFlushKey(RegKey key) {
   std::shared_ptr<RegNode> node;
   return Resolve(key, 0, &node);
 }
+
+ScopedUserHive::ScopedUserHive(const std::string& sid) {
+  if (sid.empty() || RegOpenKey(kUsers, sid, kKeyAllAccess, &hive_) != kSuccess) hive_ = kNoKey;
+  // A hive that cannot be opened must not fall back to the service's own.
+  t_user_hive = hive_ != kNoKey ? hive_ : kUnopenedHive;
+}
+
+ScopedUserHive::~ScopedUserHive() {
+  t_user_hive = kNoKey;
+  if (hive_ != kNoKey) RegCloseKey(hive_);
+}
+
+bool UserHiveMapped() { return t_user_hive != kNoKey; }
 
 namespace fake {
 
