@@ -361,6 +361,22 @@ TEST(ModernSwitchesTest, ClearBitsRemoveOnlyWhatTheMarkerRecords) {
   }
 }
 
+// Without the service a standard account cannot change the Policies
+// branches: what it cannot remove stays recorded for a later login.
+TEST(ModernSwitchesTest, StandardAccountKeepsTheMarkerOfWhatItCouldNotRemove) {
+  ArrangeMachine();
+  WriteModernSwitches(kModernSwitchBits, 4);
+  fake::SetCaller(fake::Caller::kStandardAccount);
+  WriteModernSwitches(0, 4);
+  EXPECT_EQ(RegRead(kWrittenSwitches), "268369920\\");
+  EXPECT_TRUE(fake::RegGetValue(platform::kCurrentUser,
+                                "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System",
+                                "DisableTaskMgr"));
+  EXPECT_FALSE(fake::RegGetValue(platform::kCurrentUser,
+                                 "Software\\Microsoft\\Windows Script Host\\Settings", "Enabled"));
+  EXPECT_FALSE(fake::RefusedAccesses().empty());
+}
+
 TEST(ModernSwitchesTest, RemovalPutsTheAccessibilityFlagsBackAndDeletesTheLists) {
   ArrangeMachine();
   WriteModernSwitches(kModernSwitchBits, 4);
