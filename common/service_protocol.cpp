@@ -143,15 +143,23 @@ std::optional<ServiceRequest> ParseServiceRequest(std::string_view bytes) {
 
 std::string EncodeServiceAnswer(const ServiceAnswer& answer) {
   std::string bytes = std::string(kServiceProtocol) + "\n";
-  for (const ServiceMessage& message : answer.messages) {
-    bytes += "message " + std::to_string(message.flags) + " " + Escape(message.text) + "\n";
-  }
+  // One line: the word, its number when there is one, the escaped text.
+  const auto line = [&bytes](const char* word, std::optional<uint32_t> number,
+                             std::string_view text) {
+    bytes.append(word);
+    if (number) bytes.append(" ").append(std::to_string(*number));
+    if (!text.empty() || number) bytes.append(" ").append(Escape(text));
+    bytes.append("\n");
+  };
+  for (const ServiceMessage& message : answer.messages)
+    line("message", message.flags, message.text);
   for (const auto& [state, command] : answer.programs) {
-    bytes += "start " + std::to_string(static_cast<int>(state)) + " " + Escape(command) + "\n";
+    line("start", static_cast<uint32_t>(state), command);
   }
-  bytes += "result " + Escape(answer.result);
-  if (!answer.detail.empty()) bytes += " " + Escape(answer.detail);
-  return bytes + "\n";
+  std::string result = Escape(answer.result);
+  if (!answer.detail.empty()) result.append(" ").append(Escape(answer.detail));
+  bytes.append("result ").append(result).append("\n");
+  return bytes;
 }
 
 std::optional<ServiceAnswer> ParseServiceAnswer(std::string_view bytes) {

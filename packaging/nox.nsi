@@ -13,6 +13,10 @@
 ;   /S  /PASSWORD=TEXT
 ; Exit codes: 0 done, 1 cancelled or failed, 2 refused (bad password or bad
 ; command line).
+;
+; On Windows NT the installer also registers and starts NoxService.exe, the
+; service that does the login's protected work; the uninstaller stops and
+; removes it first. Windows 95/98 get neither the file nor the service.
 
 !ifndef NOX_TARGET | NOX_VERSION | NOX_BIN | NOX_CLEARWAY | NOX_README | NOX_OUTPUT
   !error "Build Nox-Setup.exe through CMake: cmake --build --preset mingw64 --target setup"
@@ -390,6 +394,9 @@ Function InstallFiles
   File "${NOX_BIN}\CLASPS.dll"
   File "${NOX_BIN}\noxadmin.exe"
   File "${NOX_BIN}\pelorus.exe"
+  ${If} ${IsNT}
+    File "${NOX_BIN}\NoxService.exe"
+  ${EndIf}
   File /oname=README.txt "${NOX_README}"
   File /oname=Uninstall.exe "${NOX_BIN}\nox_uninstall_launcher.exe"
   WriteUninstaller "$INSTDIR\${kCore}"
@@ -412,6 +419,38 @@ Function WriteMasterFolder
   Pop $0
   ${If} $0 != 0
     !insertmacro Leave ${kFailed} "noxadmin could not write the master folder $master into NoxSettings.TBL (exit $0)."
+  ${EndIf}
+FunctionEnd
+
+; NT: a service of an earlier install is stopped and removed before its
+; program is replaced (a running program cannot be overwritten).
+Function RemoveEarlierService
+  ${IfNot} ${IsNT}
+  ${OrIfNot} ${FileExists} "$INSTDIR\NoxService.exe"
+    Return
+  ${EndIf}
+  nsExec::Exec '"$INSTDIR\NoxService.exe" /uninstall'
+  Pop $0
+  ${If} $0 != 0
+    !insertmacro Leave ${kFailed} "The running NoxService could not be stopped (exit $0). Nothing was installed."
+  ${EndIf}
+FunctionEnd
+
+; NT: registers the installed NoxService.exe and starts it.
+Function InstallService
+  ${IfNot} ${IsNT}
+    Return
+  ${EndIf}
+  DetailPrint "Installing and starting NoxService"
+  nsExec::Exec '"$INSTDIR\NoxService.exe" /install'
+  Pop $0
+  ${If} $0 != 0
+    !insertmacro Leave ${kFailed} "NoxService could not be installed (exit $0)."
+  ${EndIf}
+  nsExec::Exec '"$SYSDIR\sc.exe" start NoxService'
+  Pop $0
+  ${If} $0 != 0
+    !insertmacro Leave ${kFailed} "NoxService could not be started (sc.exe exit $0)."
   ${EndIf}
 FunctionEnd
 
@@ -458,9 +497,11 @@ Section "Nox"
   ${If} $password != ""
     Call StorePassword
   ${EndIf}
+  Call RemoveEarlierService
   Call InstallFiles
   Call WriteUninstallEntry
   Call WriteMasterFolder
+  Call InstallService
   Call RegisterShell
   SetErrorLevel ${kOk}
 SectionEnd
@@ -540,6 +581,21 @@ Function un.RunClearway
   ${EndIf}
 FunctionEnd
 
+; NT: stops and removes the service, before anything else is taken back, so
+; that it logs nobody in or off meanwhile. Its program must still be there.
+Function un.RemoveService
+  ${IfNot} ${IsNT}
+  ${OrIfNot} ${FileExists} "$INSTDIR\NoxService.exe"
+    Return
+  ${EndIf}
+  DetailPrint "Stopping and removing NoxService"
+  nsExec::Exec '"$INSTDIR\NoxService.exe" /uninstall'
+  Pop $0
+  ${If} $0 != 0
+    !insertmacro Leave ${kFailed} "NoxService could not be stopped and removed (exit $0). Nox is still installed."
+  ${EndIf}
+FunctionEnd
+
 ; Puts the saved shell back, unless the shell no longer names Nox (then it
 ; was changed since and stays as it is).
 Function un.RestoreShell
@@ -569,6 +625,7 @@ Function un.RemoveFiles
   Delete "$INSTDIR\CLASPS.dll"
   Delete "$INSTDIR\noxadmin.exe"
   Delete "$INSTDIR\pelorus.exe"
+  Delete "$INSTDIR\NoxService.exe"
   Delete "$INSTDIR\README.txt"
   Delete /REBOOTOK "$INSTDIR\${kCore}"
   Delete /REBOOTOK "$INSTDIR\Uninstall.exe"
@@ -577,6 +634,7 @@ FunctionEnd
 
 Section "Uninstall"
   Call un.CheckAdministrator
+  Call un.RemoveService
   Call un.RunClearway
   Call un.RestoreShell
   Call un.RemoveFiles

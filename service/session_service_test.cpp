@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -208,6 +209,33 @@ TEST_F(ServiceLoginTest, TheServiceCountsTheMinutesAndLogsOffAtNone) {
   service_.Tick();
   EXPECT_EQ(fake::SessionLogOffs(), std::vector<uint32_t>{kPupil.session_id});
   EXPECT_EQ(minutes(kPupil, service_), "NoxService 1\nresult minutes none\n");
+}
+
+// A missing, empty or damaged table answers as the login program reads
+// it: nobody is found, the window is offered, the service stays up.
+TEST_F(ServiceLoginTest, DamagedTablesAnswerAsTheLoginReadsThem) {
+  const std::string one_user = TableBytes({MakeUser("pupil", "", "0,0,0")});
+  const struct {
+    const char* what;
+    std::optional<std::string> table;
+    const char* result;
+  } cases[] = {
+      {"missing", std::nullopt, "result window pupil"},
+      {"empty", "", "result window pupil"},
+      {"cut short in the name", one_user.substr(0, 3), "result window pupil"},
+      {"cut short after the name", one_user.substr(0, 100), "result accepted pupil"},
+      {"a record and a half", one_user + one_user.substr(0, 50), "result accepted pupil"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ResetMachine();
+    if (c.table) fake::PutFile(kUserTablePath, *c.table);
+    InstallService();
+    fake::SetCaller(fake::Caller::kSystem);
+    const std::string answer =
+        service_.Answer(kPupil, EncodeServiceRequest({ServiceRequestKind::kLoginAuto, "", ""}));
+    EXPECT_NE(answer.find(c.result), std::string::npos) << answer;
+  }
 }
 
 TEST_F(ServiceLoginTest, RefusedRequestsChangeNothing) {

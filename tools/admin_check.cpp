@@ -2,9 +2,12 @@
 // or behave in a way the administrator may not expect.
 #include <map>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "common/catalogue.h"
 #include "common/runtime_error.h"
+#include "common/service_protocol.h"
 #include "explorer/write_settings_parts.h"
 #include "tools/admin_session.h"
 #include "tools/admin_text.h"
@@ -228,6 +231,20 @@ void CheckLeftovers(Report& report, Session& session) {
   }
 }
 
+// With NoxService installed only SYSTEM and Administrators may open the
+// tables; one that Users can read gives every pupil the passwords and levels.
+void CheckProtection(Report& report, Session& session) {
+  if (!ServiceInstalled()) return;
+  std::vector<std::string> names = {"USER.TBL", "NoxSettings.TBL", "user.cur"};
+  for (const CompanionFile& file : session.Folder().Companions()) names.push_back(file.name);
+  for (const std::string& name : names) {
+    if (!platform::UsersCanRead(session.Folder().PathOf(name))) continue;
+    report.Add(AnsiToOutput(name),
+               "Users can read it although NoxService is installed: start the service, which "
+               "restricts the tables to SYSTEM and Administrators, or restrict the file so");
+  }
+}
+
 }  // namespace
 
 int Check(Session& session, const ParsedArgs&) {
@@ -235,6 +252,7 @@ int Check(Session& session, const ParsedArgs&) {
   CheckUserTable(report, session);
   CheckSettings(report, session);
   CheckLeftovers(report, session);
+  CheckProtection(report, session);
   if (report.count() == 0) {
     session.out() << "No problems found\n";
     return kExitOk;

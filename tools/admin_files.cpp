@@ -9,6 +9,8 @@
 #if defined(_WIN32)
 #include <process.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 #else
 #include <fcntl.h>
 #include <signal.h>
@@ -278,9 +280,45 @@ std::string WriteTemporary(const std::string& target, std::string_view bytes) {
   return temporary;
 }
 
+#if defined(_WIN32)
+// The replacement takes the replaced file's access rules, so a table that
+// only SYSTEM and Administrators may open stays so (a new file would get the
+// folder's, which let Users read). Bound at run time: Windows 95/98 has no
+// file security. A failure leaves the folder's rules.
+void CarryDescriptor(const std::string& from, const std::string& to) {
+  using GetFn = DWORD(WINAPI*)(LPCSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*, PACL*,
+                               PACL*, PSECURITY_DESCRIPTOR*);
+  using SetFn = DWORD(WINAPI*)(LPSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID, PSID, PACL, PACL);
+  const HMODULE advapi = GetModuleHandleA("advapi32.dll");
+  if (advapi == nullptr) return;
+  const auto get_info = reinterpret_cast<GetFn>(
+      reinterpret_cast<void*>(GetProcAddress(advapi, "GetNamedSecurityInfoA")));
+  const auto set_info = reinterpret_cast<SetFn>(
+      reinterpret_cast<void*>(GetProcAddress(advapi, "SetNamedSecurityInfoA")));
+  if (get_info == nullptr || set_info == nullptr) return;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (get_info(to.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+               nullptr, &descriptor) != ERROR_SUCCESS) {
+    return;
+  }
+  const std::unique_ptr<void, decltype(&LocalFree)> owned(descriptor, &LocalFree);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(descriptor, &control, &revision);
+  const SECURITY_INFORMATION kind =
+      DACL_SECURITY_INFORMATION |
+      ((control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION
+                                          : UNPROTECTED_DACL_SECURITY_INFORMATION);
+  std::string target = from;
+  set_info(target.data(), SE_FILE_OBJECT, kind, nullptr, nullptr, dacl, nullptr);
+}
+#endif
+
 void ReplaceWith(const std::string& from, const std::string& to) {
 #if defined(_WIN32)
   MakeReplaceable(to);
+  CarryDescriptor(from, to);
   if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     throw Refusal("cannot rename " + from + " to " + to + ": " + LastErrorText());
   }

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/user_hive_win32.h"
 #include "platform/win32/win32_api.h"
 
 namespace platform {
@@ -10,7 +11,9 @@ namespace {
 
 // The predefined roots are 32-bit values; as HKEYs they are sign-extended
 // on 64-bit Windows (HKEY_CURRENT_USER is 0xFFFFFFFF80000001 there).
+// kCurrentUser is the caller's hive while a ScopedUserHive is in force.
 HKEY ToHkey(RegKey key) {
+  if (key == kCurrentUser) return win32::CurrentUserRoot();
   if (key >= kClassesRoot && key <= kDynData) {
     return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(key)));
   }

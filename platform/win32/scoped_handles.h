@@ -40,4 +40,38 @@ class ScopedFind {
   HANDLE handle_;
 };
 
+// Memory the system allocated with LocalAlloc (security descriptors, SID
+// texts); null means "none".
+template <typename Pointer>
+class ScopedLocal {
+ public:
+  ScopedLocal() = default;
+  ~ScopedLocal() {
+    if (pointer_ != nullptr) LocalFree(reinterpret_cast<HLOCAL>(pointer_));
+  }
+  ScopedLocal(const ScopedLocal&) = delete;
+  ScopedLocal& operator=(const ScopedLocal&) = delete;
+  Pointer get() const { return pointer_; }
+  Pointer* receive() { return &pointer_; }
+
+ private:
+  Pointer pointer_ = nullptr;
+};
+
+// A handle of the service control manager or of one service.
+class ScopedServiceHandle {
+ public:
+  explicit ScopedServiceHandle(SC_HANDLE handle) : handle_(handle) {}
+  ~ScopedServiceHandle() {
+    if (handle_ != nullptr) CloseServiceHandle(handle_);
+  }
+  ScopedServiceHandle(const ScopedServiceHandle&) = delete;
+  ScopedServiceHandle& operator=(const ScopedServiceHandle&) = delete;
+  bool valid() const { return handle_ != nullptr; }
+  SC_HANDLE get() const { return handle_; }
+
+ private:
+  SC_HANDLE handle_;
+};
+
 }  // namespace platform::win32

@@ -1,6 +1,7 @@
 // Small Win32 helpers of the Wine tests, the demo's programs and the
 // benchmarks: the program's own folder (where the build put the programs
-// under test), whole-file reads and writes, another process's message box.
+// under test), running a program to its end, whole-file reads and writes,
+// another process's message box.
 #pragma once
 
 #include <string>
@@ -36,6 +37,32 @@ inline bool WriteAll(const std::string& path, const std::string& data) {
   const BOOL ok = WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
   CloseHandle(file);
   return ok && written == data.size();
+}
+
+// Starts `program` with exactly `arguments` after its quoted name, in C:\,
+// waits for it and returns its exit code; kNotFinished when it does not
+// start or (ended then) runs longer than `timeout_ms`.
+constexpr DWORD kNotFinished = 0xDEAD;
+inline DWORD RunProgramAndWait(const std::string& program, const std::string& arguments,
+                               DWORD timeout_ms) {
+  std::string command_line = "\"" + program + "\" " + arguments;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      "C:\\", &startup, &process)) {
+    return kNotFinished;
+  }
+  DWORD code = kNotFinished;
+  if (WaitForSingleObject(process.hProcess, timeout_ms) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(process.hProcess, &code);
+  } else {
+    TerminateProcess(process.hProcess, kNotFinished);
+    WaitForSingleObject(process.hProcess, 5000);
+  }
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return code;
 }
 
 namespace internal {

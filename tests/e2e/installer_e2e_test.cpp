@@ -1,14 +1,16 @@
 // Nox-Setup.exe end to end in the Wine prefix, run as an administrator
-// would: silent installs with their switches, the files, the uninstall entry
-// and the shell value they leave, a login through the installed programs,
-// and the uninstaller with wrong, right and missing passwords. Every program
+// would: silent installs with their switches, the files, the uninstall entry,
+// the shell value and the running NoxService they leave, a login through the
+// installed programs, and the uninstaller with wrong, right and missing passwords. Every program
 // is started with the exact command-line text (Wine would quote an argument
 // with a blank, and NSIS ignores a quoted /D=).
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/win32/scoped_handles.h"
 #include "tessel/cipher_core.h"
 #include "tessel/test_library.h"
 #include "tests/e2e/e2e_helpers.h"
@@ -31,14 +33,36 @@ constexpr const char* kBlankFolder = "C:\\nox-e2e\\Lab PCs\\Nox";
 constexpr const char* kPlainFolder = "C:\\nox-e2e\\Plain";
 constexpr const char* kOriginalShell = "original-shell.exe";
 constexpr DWORD kRunTimeoutMs = 120000;
-constexpr DWORD kTimedOut = 0xDEAD;
 
-const char* const kInstalledFiles[] = {"explorer.exe", "Clearway.exe", "Tessel.dll",
-                                       "CLASPS.dll",   "noxadmin.exe", "pelorus.exe",
-                                       "README.txt",   "Uninstall.exe"};
+const char* const kInstalledFiles[] = {"explorer.exe", "Clearway.exe",   "Tessel.dll",
+                                       "CLASPS.dll",   "noxadmin.exe",   "pelorus.exe",
+                                       "README.txt",   "NoxService.exe", "Uninstall.exe"};
 // Files a test leaves in an install folder besides the installed ones.
 const char* const kOtherFiles[] = {"UninstallCore.exe", "notes.txt"};
 const char* const kFolders[] = {kDefaultFolder, kBlankFolder, kPlainFolder};
+
+// The registered NoxService's program and whether it runs; nullopt when
+// none is registered.
+struct ServiceState {
+  std::string binary;
+  bool running;
+};
+std::optional<ServiceState> NoxServiceState() {
+  platform::win32::ScopedServiceHandle manager(
+      OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  platform::win32::ScopedServiceHandle service(
+      OpenServiceA(manager.get(), "NoxService", SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
+  if (!service.valid()) return std::nullopt;
+  char buffer[8192] = {};
+  auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer);
+  DWORD needed = 0;
+  SERVICE_STATUS status = {};
+  if (!QueryServiceConfigA(service.get(), config, sizeof buffer, &needed) ||
+      !QueryServiceStatus(service.get(), &status)) {
+    return std::nullopt;
+  }
+  return ServiceState{config->lpBinaryPathName, status.dwCurrentState == SERVICE_RUNNING};
+}
 
 bool Exists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -53,28 +77,10 @@ void WriteTextFile(const std::string& path, const std::string& text) {
   CloseHandle(file);
 }
 
-// Starts `program` with exactly `arguments` after its quoted name, waits for
-// it and returns its exit code (kTimedOut, after ending it, when it hangs).
+// Runs `program` with exactly `arguments` to its end; its exit code.
 DWORD RunProgram(const std::string& program, const std::string& arguments) {
-  std::string command_line = "\"" + program + "\" " + arguments;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      "C:\\", &startup, &process)) {
-    ADD_FAILURE() << "cannot start " << command_line;
-    return kTimedOut;
-  }
-  DWORD code = kTimedOut;
-  if (WaitForSingleObject(process.hProcess, kRunTimeoutMs) == WAIT_OBJECT_0) {
-    GetExitCodeProcess(process.hProcess, &code);
-  } else {
-    ADD_FAILURE() << command_line << " did not end";
-    TerminateProcess(process.hProcess, kTimedOut);
-    WaitForSingleObject(process.hProcess, 5000);
-  }
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
+  DWORD code = RunProgramAndWait(program, arguments, kRunTimeoutMs);
+  if (code == kNotFinished) ADD_FAILURE() << program << " " << arguments << " did not start or end";
   return code;
 }
 
@@ -120,6 +126,7 @@ std::string ShellValue() {
 // Removes what an install leaves, file by file (never a whole folder), and
 // what a removal schedules for the next start.
 void RemoveInstallations() {
+  RunProgramAndWait(OwnDirectory() + "\\NoxService.exe", "/uninstall", kRunTimeoutMs);
   for (const char* folder : kFolders) {
     for (const char* file : kInstalledFiles)
       DeleteFileA((std::string(folder) + "\\" + file).c_str());
@@ -177,6 +184,10 @@ class InstallerE2eTest : public ::testing::Test {
       EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kUninstallKey, name), value) << name;
     }
     EXPECT_EQ(ShellValue(), shell);
+    std::optional<ServiceState> service = NoxServiceState();
+    ASSERT_TRUE(service);
+    EXPECT_EQ(service->binary, "\"" + folder + "\\NoxService.exe\"");
+    EXPECT_TRUE(service->running);
   }
 
   // Every installed file and the entry gone; what else was there stays.
@@ -187,6 +198,7 @@ class InstallerE2eTest : public ::testing::Test {
     }
     EXPECT_FALSE(ReadText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"));
     EXPECT_FALSE(ReadText(HKEY_LOCAL_MACHINE, kNoxKey, "PreviousShell"));
+    EXPECT_FALSE(NoxServiceState());
   }
 
   // A user table and a restriction of an earlier login, which Clearway.exe

@@ -158,6 +158,40 @@ done
 echo "  Windows was asked to log off: ${logoff:-(nothing recorded)}"
 Admin user show pupil | grep -i -E '^minutes' | sed 's/^/  /'
 
+Title "Windows 10/11 with standard accounts: the login through NoxService"
+cp "$bin/NoxService.exe" "$drive_c/Nox/"
+Win 'C:\Nox\NoxService.exe' /install 2>&1 | tr -d '\r' | sed 's/^/  /'
+Win reg add 'HKLM\Software\Quillon\Nox\Service' /v MinuteSeconds /t REG_DWORD /d 5 /f >/dev/null 2>&1
+Win net start NoxService >/dev/null 2>&1 || true
+echo "  NoxService installed and started (LocalSystem; the pipe \\.\pipe\NoxService)"
+# The pupil's restrictions are taken away first, and the login program gets
+# no CLASPS.dll, through which it writes every value itself: all that comes
+# back is the service's doing.
+Win reg delete 'HKCU\Software\Microsoft\Windows\CurrentVersion\Policies' /f >/dev/null 2>&1 || true
+mv "$drive_c/Nox/CLASPS.dll" "$drive_c/Nox/CLASPS.dll.aside"
+Admin user set pupil --minutes 120 >/dev/null
+: >"$drive_c/nox-e2e/starts.log"
+Win 'C:\Nox\demo_snapshot.exe' 'C:\MSDOS.SYS' 2>/dev/null | tr -d '\r' | sort >"$work/service.before"
+status=0
+(cd "$drive_c" && USER=$kLogonName WINEPREFIX=$prefix WINEDEBUG=-all timeout 120 \
+  "$kWine" 'C:\Nox\explorer.exe') </dev/null >/dev/null 2>&1 || status=$?
+for _ in $(seq 50); do
+  [[ $(grep -c . "$drive_c/nox-e2e/starts.log" 2>/dev/null) -ge 2 ]] && break
+  sleep 0.1
+done
+Win 'C:\Nox\demo_snapshot.exe' 'C:\MSDOS.SYS' 2>/dev/null | tr -d '\r' | sort >"$work/service.after"
+echo "  explorer.exe (without CLASPS.dll) ended with exit code $status and started:"
+tr -d '\r' <"$drive_c/nox-e2e/starts.log" | cut -d'|' -f3 | sort | sed 's/^/    /'
+echo "  $(RegistryChanges "$work/service.before" "$work/service.after" | grep -c -- '->') registry values written back by the service into the pupil's hive, for example:"
+RegistryChanges "$work/service.before" "$work/service.after" | grep -- '->' | head -5
+sleep 11
+echo "  Two demo minutes later, with no pelorus.exe running, the service has counted:"
+Admin user show pupil | grep -i -E '^minutes' | sed 's/^/    /'
+Win net stop NoxService >/dev/null 2>&1 || true
+Win 'C:\Nox\NoxService.exe' /uninstall 2>&1 | tr -d '\r' | sed 's/^/  /'
+mv "$drive_c/Nox/CLASPS.dll.aside" "$drive_c/Nox/CLASPS.dll"
+echo "  NoxService stopped and removed"
+
 Title "The administrator stores the uninstaller's password (noxadmin, through Tessel.dll)"
 Admin password set demo-admin | sed 's/^/  /'
 ls "$system" | grep -i -E '^([0-9]+\.(tbl|kwt|tbb|kwb|pmk|pmb)|user\.(tbl|tbb|cur)|pwd\.tbl|noxsettings\.tbl)$' |
