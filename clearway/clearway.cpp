@@ -8,6 +8,7 @@
 #include "common/ansi_text.h"
 #include "common/boot_options.h"
 #include "common/library_binder.h"
+#include "common/modern_switches.h"
 #include "common/vb_number.h"
 #include "platform/platform.h"
 
@@ -65,6 +66,21 @@ void DeleteTableFiles(TracedRoutine& main, const std::string& system_dir) {
   for (const char* table : kTables) {
     main.Do([&] { platform::DeleteFile(system_dir + table); });
   }
+}
+
+// Everything the switches of mask 2 bits 16 to 27 may have written, and
+// the login's record of them.
+void RemoveModernSwitches(TracedRoutine& main) {
+  for (const RegStep& step : SwitchRemovals(kModernSwitchBits)) {
+    main.Do([&] {
+      if (step.kind == RegStep::Kind::kWrite) {
+        RegWrite(step.regline, step.value, step.type);
+      } else {
+        RunRegStep(step, RegFlavor::kUninstaller);
+      }
+    });
+  }
+  main.Do([] { DeleteRegValue(kWrittenSwitches); });
 }
 
 // One pass of the registry reset. `ie_version` carries over between passes.
@@ -140,6 +156,7 @@ void ResetPass(TracedRoutine& main, double* ie_version) {
 
   main.Do([&] { RegWrite(Policy("Explorer,RestrictRun"), 0, platform::kRegDword); });
   main.Do([&] { platform::RegDeleteKey(platform::kCurrentUser, kRestrictRunKey); });
+  RemoveModernSwitches(main);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "clearway/snare/snare_internal.h"
+#include "common/modern_switches.h"
 #include "platform/fake/fake_control.h"
 
 namespace nox::clearway {
@@ -257,6 +258,32 @@ TEST_F(ClearwayTest, RestrictiveValuesGoBackToOff) {
   EXPECT_TRUE(fake::FileExists(std::string(kSystem) + "Timedate.cpl"));
   EXPECT_FALSE(fake::FileExists(std::string(kSystem) + "123456789.123"));
   EXPECT_EQ(fake::ProgramEndCode(), 0);
+}
+
+TEST_F(ClearwayTest, ModernSwitchesAreRemovedAndTheAccessibilityFlagsPutBack) {
+  for (const RegStep& step : SwitchWrites(kModernSwitchBits, 8)) {
+    RunRegStep(step, RegFlavor::kUninstaller);
+  }
+  RegWrite(kWrittenSwitches, "268369920", platform::kRegSz);
+  ASSERT_TRUE(Run("x /U"));
+  const std::string accessibility = "Control Panel\\Accessibility\\";
+  const std::pair<std::string, const char*> kDefaults[] = {
+      {"StickyKeys", "510"}, {"Keyboard Response", "126"}, {"ToggleKeys", "62"}};
+  for (const auto& [key, flags] : kDefaults) {
+    EXPECT_EQ(Value(platform::kCurrentUser, accessibility + key, "Flags"), TextValue(flags)) << key;
+  }
+  for (const RegStep& step : SwitchWrites(kModernSwitchBits, 8)) {
+    const RegPath path = SplitRegPath(step.regline);
+    if (path.key.find("Accessibility") != std::string::npos) continue;
+    EXPECT_FALSE(Value(path.root, path.key, path.value_name)) << step.regline;
+  }
+  EXPECT_FALSE(fake::RegKeyExists(platform::kCurrentUser, Policy("Explorer\\DisallowRun")));
+  EXPECT_FALSE(fake::RegKeyExists(platform::kCurrentUser,
+                                  "Software\\Policies\\Google\\Chrome\\URLBlocklist"));
+  EXPECT_FALSE(fake::RegKeyExists(platform::kCurrentUser,
+                                  "Software\\Policies\\Microsoft\\Edge\\URLBlocklist"));
+  EXPECT_FALSE(
+      Value(platform::kCurrentUser, "Software\\Policies\\Quillon\\Explorer", "WrittenSwitches"));
 }
 
 TEST_F(ClearwayTest, InternetZoneOnlyAboveVersionFourSeven) {

@@ -58,7 +58,7 @@ const std::array<CatalogueEntry, kCatalogueSize> kCatalogue = {{
 
 #undef NOX_POLICIES
 
-const std::array<BitHandling, 24> kBitHandlings = {{
+const std::array<BitHandling, 36> kBitHandlings = {{
     {1, 4, "Also switches NoSaveSettings"},
     {1, 7, "Sets the browser start page from the account"},
     {1, 8, "Netsieve logging on (off when clear)"},
@@ -72,6 +72,18 @@ const std::array<BitHandling, 24> kBitHandlings = {{
     {2, 13, "Restricted Programs folder, no Start-menu subfolders"},
     {2, 14, "Clears recent documents, hides recent and favourites menus"},
     {2, 15, "Whole folder-options group on"},
+    {2, 16, "Task Manager disabled"},
+    {2, 17, "Command prompt (cmd.exe) and batch files disabled"},
+    {2, 18, "Control Panel and the Settings app hidden"},
+    {2, 19, "Windows-key shortcuts (Win+X, Win+R) and the taskbar menu off"},
+    {2, 20, "Explorer refuses shells, script hosts, registry and setup tools"},
+    {2, 21, "Windows Script Host (.vbs, .js files) disabled"},
+    {2, 22, "Hidden drives cannot be opened either"},
+    {2, 23, "USB sticks and other removable storage refused"},
+    {2, 24, "Edge and Chrome: no downloads of danger, developer tools or file:// pages"},
+    {2, 25, "Sticky Keys, Filter Keys and Toggle Keys shortcuts off"},
+    {2, 26, "All apps list hidden in the Start menu"},
+    {2, 27, "Password change refused"},
     {3, 8, "MS-DOS prompt and real mode disabled"},
     {3, 11, "Code download off; Internet zone downloads disabled"},
     {3, 12, "Internet zone ActiveX controls disabled"},
@@ -85,7 +97,7 @@ const std::array<BitHandling, 24> kBitHandlings = {{
     {3, 25, "Daily minute budget on"},
 }};
 
-const std::array<SecurityLevel, 10> kSecurityLevels = {{
+const std::array<SecurityLevel, 11> kSecurityLevels = {{
     {"None", "0,0,0"},
     {"Home High", "20752,57359,1049029"},
     {"Home Med.", "4111,8206,960"},
@@ -96,6 +108,7 @@ const std::array<SecurityLevel, 10> kSecurityLevels = {{
     {"Education High", "53520,63759,3670485"},
     {"Education Med.", "36880,43011,1049045"},
     {"Education Low", "4104,34817,197"},
+    {"Education Modern", "53520,268433679,3670493"},
 }};
 
 namespace {

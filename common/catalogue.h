@@ -40,7 +40,7 @@ struct BitHandling {
 };
 
 // Every bit with a handling of its own, in mask and bit order.
-extern const std::array<BitHandling, 24> kBitHandlings;
+extern const std::array<BitHandling, 36> kBitHandlings;
 
 struct LevelMasks {
   uint32_t mask1 = 0;
@@ -64,8 +64,8 @@ struct SecurityLevel {
   const char* triple;
 };
 
-// The ten named levels, in the order an administrator is offered them.
-extern const std::array<SecurityLevel, 10> kSecurityLevels;
+// The named levels, in the order an administrator is offered them.
+extern const std::array<SecurityLevel, 11> kSecurityLevels;
 inline constexpr const char* kCustomLevel = "Custom";
 
 // The name of the preset whose triple equals `triple` once blanks are

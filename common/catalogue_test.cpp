@@ -49,6 +49,9 @@ const LevelCase kLevelCases[] = {
     {"Education Med.", "36880,43011,1049045", Bits({4, 12, 15}), Bits({0, 1, 11, 13, 15}),
      Bits({0, 2, 4, 6, 7, 8, 20})},
     {"Education Low", "4104,34817,197", Bits({3, 12}), Bits({0, 11, 15}), Bits({0, 2, 6, 7})},
+    {"Education Modern", "53520,268433679,3670493", Bits({4, 8, 12, 14, 15}),
+     Bits({0, 1, 2, 3, 8, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27}),
+     Bits({0, 2, 3, 4, 6, 7, 8, 19, 20, 21})},
 };
 
 TEST(LevelTripleTest, NamedLevelsReadIntoTheirBits) {
@@ -189,6 +192,7 @@ TEST(CatalogueTest, EveryEntryAndBitIsDescribed) {
   }
   EXPECT_TRUE(seen.count({3, 25}));
   EXPECT_TRUE(seen.count({2, 6}));
+  for (int bit = 16; bit <= 27; ++bit) EXPECT_TRUE(seen.count({2, bit})) << bit;
 }
 
 TEST(CatalogueTest, BootOptionsFollowTheTwoLockBits) {

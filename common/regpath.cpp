@@ -195,4 +195,14 @@ bool IsWindows98() {
          version.minor == 10;
 }
 
+bool DeleteRegValue(std::string_view regline) {
+  const RegPath path = SplitRegPath(regline);
+  platform::ScopedRegKey key;
+  const long opened =
+      platform::RegOpenKey(path.root, path.key, platform::kKeySetValue, key.receive());
+  if (opened != platform::kSuccess) return opened == platform::kFileNotFound;
+  const long deleted = platform::RegDeleteValue(key.get(), path.value_name);
+  return deleted == platform::kSuccess || deleted == platform::kFileNotFound;
+}
+
 }  // namespace nox

@@ -99,4 +99,10 @@ using SrvRegCreateKeyFn = int32_t(NOX_STDCALL*)(int32_t root, const char* key,
                                                 int32_t type);
 using SrvRegDeleteKeyFn = int32_t(NOX_STDCALL*)(int32_t root, const char* key);
 
+// Deletes the value a registry path string names. True when the value is
+// gone afterwards (deleted, or there was none). Always direct: the hook
+// library has no export for it, so on NT it succeeds only where the caller
+// may change the key (the service, an administrator).
+bool DeleteRegValue(std::string_view regline);
+
 }  // namespace nox

@@ -238,6 +238,17 @@ TEST_P(RegPathTest, DeleteKeyTreeRemovesNestedKeys) {
   EXPECT_TRUE(KeyExists(kCurrentUser, std::string(kTestKey) + "\\Keep"));
 }
 
+TEST_P(RegPathTest, DeleteRegValueRemovesOneValue) {
+  RegWrite(kBase + ",a", 1, 4, flavor());
+  RegWrite(kBase + ",b", 1, 4, flavor());
+  EXPECT_TRUE(DeleteRegValue(kBase + ",a"));
+  EXPECT_EQ(QueryRaw(kCurrentUser, kTestKey, "a").result, platform::kFileNotFound);
+  EXPECT_EQ(QueryRaw(kCurrentUser, kTestKey, "b").result, platform::kSuccess);
+  EXPECT_TRUE(DeleteRegValue(kBase + ",a"));              // already gone
+  EXPECT_TRUE(DeleteRegValue(kBase + "\\Missing,a"));     // no such key
+  EXPECT_FALSE(DeleteRegValue("HKEY_CURRENT_USER,x,a"));  // no such root: nothing known
+}
+
 TEST_P(RegPathTest, DeleteRegKeyRemovesALeafKeyOnly) {
   RegWrite(kBase + "\\Leaf,x", 1, 4, flavor());
   RegWrite(kBase + "\\Parent\\Child,x", 1, 4, flavor());

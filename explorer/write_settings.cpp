@@ -1,10 +1,11 @@
 // WriteSettings: turns the logged-in user's account record into the state of
 // the machine, starts the Windows shell and ends the login program.
 //
-// The steps run in a fixed order. Steps 1, 7 to the first rename of 10, and
-// 22 to 27 ignore failures statement by statement (each statement goes
-// through IgnoreErrors); every other step raises its first error to the
-// caller, leaving the steps already taken in effect.
+// The steps run in a fixed order. Steps 1, 7 to the first rename of 10 (on
+// NT the second too), the switches after 21, and 22 to 27 ignore failures
+// statement by statement (each statement goes through IgnoreErrors); every
+// other step raises its first error to the caller, leaving the steps already
+// taken in effect.
 #include <string>
 #include <string_view>
 
@@ -52,13 +53,15 @@ std::string WithSlash(std::string folder) {
   return folder;
 }
 
-// Step 4: the drives whose schedule is in force at this minute.
-void WriteDriveSchedules(const UserRecord& record, const platform::LocalTime& now) {
+// Step 4: the drives whose schedule is in force at this minute. Returns the
+// mask written.
+uint32_t WriteDriveSchedules(const UserRecord& record, const platform::LocalTime& now) {
   uint32_t mask = 0;
   for (int i = 1; i <= 26; ++i) {
     if (ScheduleHidesDrive(FieldText(record.drive_schedule[i]), now)) mask |= 1u << (i - 1);
   }
   RegWrite(Path(kPoliciesExplorer, "NoDrives"), static_cast<int64_t>(mask), platform::kRegDword);
+  return mask;
 }
 
 // Step 6: every catalogue entry, 1 for a set bit and 0 for a clear one.
@@ -111,12 +114,20 @@ void WriteMsDosPrompt(const LevelMasks& masks) {
 }
 
 // Step 10: the hidden Date/Time control panel comes back first (ignoring
-// errors); a set mask 1 bit 14 hides it again, raising a failure.
+// errors); a set mask 1 bit 14 hides it again, raising a failure on Windows
+// 9x. On NT Windows protects the system directory, so a refused rename is
+// passed over there and the login goes on.
 void SwitchDateTimePanel(const LevelMasks& masks, const std::string& system_directory) {
   const std::string shown = system_directory + kDateTimePanel;
   const std::string hidden = system_directory + kHiddenDateTimePanel;
   IgnoreErrors([&] { RaiseIfFileError(platform::MoveFile(hidden, shown), kSource); });
-  if (masks.Bit(1, 14)) RaiseIfFileError(platform::MoveFile(shown, hidden), kSource);
+  if (!masks.Bit(1, 14)) return;
+  const auto hide = [&] { RaiseIfFileError(platform::MoveFile(shown, hidden), kSource); };
+  if (IsWindowsNT()) {
+    IgnoreErrors(hide);
+  } else {
+    hide();
+  }
 }
 
 // Step 11.
@@ -199,7 +210,7 @@ void frmLogin::WriteSettings() {
   WipeTemporaryFolder(DirList, program_directory + "\\tmp");                    // 1
   const std::string system_directory = WithSlash(platform::SystemDirectory());  // 2 (and 9)
   if (Text1[0].text == "Administrator") SetFieldText(current_user.level_triple, "0,0,0");  // 3
-  WriteDriveSchedules(current_user, platform::Now());                                      // 4
+  const uint32_t drive_mask = WriteDriveSchedules(current_user, platform::Now());          // 4
   const LevelMasks masks = ReadLevelTriple(FieldText(current_user.level_triple));          // 5
   WriteCatalogue(masks);                                                                   // 6
   ClearRecentDocuments(masks, windows_directory);                                          // 7
@@ -213,6 +224,7 @@ void frmLogin::WriteSettings() {
              masks.Bit(1, 4) || masks.Bit(2, 0) || masks.Bit(2, 2));   // 19
   RegWrite(kLoggingValue, masks.Bit(1, 8) ? 1 : 0, platform::kRegSz);  // 20
   WriteNetworkLevel(current_user.network_level);                       // 21
+  WriteModernSwitches(masks.mask2, drive_mask);
 
   // From here to the end every failure is ignored.
   IgnoreErrors([&] {  // 22

@@ -212,6 +212,26 @@ TEST_F(WriteSettingsEdgeTest, DateTimePanelSecondRenameFailureRaises) {
   EXPECT_EQ(RunRaising(Plain("16384,0,0")), kErrFileNotFound);
 }
 
+TEST_F(WriteSettingsEdgeTest, DateTimePanelRenameRefusedOnNtIsPassedOver) {
+  const auto hidden_copy = [] {
+    fake::PutFile("C:\\WINDOWS\\SYSTEM\\123456789.123", "older hidden copy");
+  };
+  const auto missing = [] { platform::DeleteFile("C:\\WINDOWS\\SYSTEM\\Timedate.cpl"); };
+  for (void (*refuse)() : {+hidden_copy, +missing}) {
+    ArrangeMachine();
+    platform::OsVersion nt;
+    nt.platform_id = platform::kPlatformNt;
+    nt.major = 10;
+    fake::SetOsVersion(nt);
+    refuse();
+    Run(Plain("16384,0,0"));
+    EXPECT_FALSE(fake::FileBytes("C:\\WINDOWS\\SYSTEM\\123456789.123") == "date and time panel");
+    EXPECT_EQ(Data(kExplorerKey, "NoSetActiveDesktop"), Dword(0));
+    ASSERT_EQ(fake::ProgramStarts().size(), 2u);
+    EXPECT_EQ(fake::ProgramStarts()[1].command_line, "C:\\NOX\\pelorus.exe");
+  }
+}
+
 TEST_F(WriteSettingsEdgeTest, BrowserPagesAreWrittenWhole) {
   Run(Plain("128,0,262144"));
   std::string start = "http://start.example/";

@@ -5,6 +5,7 @@
 
 #include "common/ansi_text.h"
 #include "common/list_input.h"
+#include "common/modern_switches.h"
 #include "common/regpath.h"
 #include "common/runtime_error.h"
 
@@ -243,6 +244,37 @@ void ApplyProgramList(const UserRecord& record, const std::string& record_number
   for (size_t k = 0; k < kAlwaysAllowed.size(); ++k) {
     WriteAllowedProgram(allowed + 1 + static_cast<int>(k), kAlwaysAllowed[k]);
   }
+}
+
+void WriteModernSwitches(uint32_t mask2, uint32_t drive_mask) {
+  uint32_t written = 0;
+  IgnoreErrors([&] { written = ReadWrittenSwitches(RegRead(kWrittenSwitches)); });
+  const uint32_t on = mask2 & kModernSwitchBits;
+  if (on == 0 && written == 0) return;
+  const auto mark = [](uint32_t bits) {
+    IgnoreErrors([&] {
+      if (bits != 0) RegWrite(kWrittenSwitches, std::to_string(bits), platform::kRegSz);
+      if (bits == 0) DeleteRegValue(kWrittenSwitches);
+    });
+  };
+  // Grown first, so that a login cut short leaves no value unrecorded.
+  if ((written | on) != written) mark(written | on);
+  uint32_t left = 0;
+  for (int bit = 16; bit <= 27; ++bit) {
+    const uint32_t one = 1u << bit;
+    if (!(written & one) || (on & one)) continue;
+    bool removed = true;
+    for (const RegStep& step : SwitchRemovals(one)) {
+      if (IgnoreErrors([&] { removed = RunRegStep(step, RegFlavor::kLogin) && removed; })) {
+        removed = false;
+      }
+    }
+    if (!removed) left |= one;
+  }
+  for (const RegStep& step : SwitchWrites(on, drive_mask)) {
+    IgnoreErrors([&] { RunRegStep(step, RegFlavor::kLogin); });
+  }
+  mark(on | left);
 }
 
 }  // namespace nox

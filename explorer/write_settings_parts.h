@@ -3,6 +3,7 @@
 // temporary-folder wipe, the recent-documents deletion and the program list.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -56,5 +57,11 @@ void DeleteRecentFiles(const std::string& recent_value);
 // n".TBL"): its first-section lines go to `list1`, its allowed programs to
 // "RestrictRun". Ignores every failure.
 void ApplyProgramList(const UserRecord& record, const std::string& record_number, ListBox& list1);
+
+// Mask 2 bits 16 to 27: writes the values of the set bits, removes those
+// of the clear bits that an earlier login of the profile wrote, and keeps
+// the marker of the bits written (those whose removal failed included).
+// `drive_mask` is this login's "NoDrives". Ignores every failure.
+void WriteModernSwitches(uint32_t mask2, uint32_t drive_mask);
 
 }  // namespace nox

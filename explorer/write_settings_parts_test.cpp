@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/modern_switches.h"
 #include "common/runtime_error.h"
 #include "explorer/write_settings_test_support.h"
 
@@ -226,10 +227,10 @@ std::optional<std::string> RestrictRunFlag() {
 std::vector<std::string> RestrictRunNames() {
   std::vector<std::string> names;
   for (int i = 1;; ++i) {
-    auto value = RegData(
-        platform::kCurrentUser,
-        "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\RestrictRun",
-        std::to_string(i));
+    auto value =
+        RegData(platform::kCurrentUser,
+                "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\RestrictRun",
+                std::to_string(i));
     if (!value) break;
     names.push_back(value->substr(0, value->size() - 1));
   }
@@ -312,6 +313,84 @@ TEST_F(FilePartsTest, ProgramRecordCutShortKeepsWhatWasRead) {
   EXPECT_EQ(RestrictRunNames(),
             (std::vector<std::string>{"a.exe", "wardkeep.exe", "Regedit.exe", "Ntsieve.exe",
                                       "Mendkit.exe", "pelorus.exe"}));
+}
+
+// A login's switches against what the profile holds: every value of the
+// twelve is present beforehand (written by Nox or by someone else), and the
+// marker says which of them an earlier login wrote.
+struct SwitchCase {
+  const char* marker;  // nullptr: none
+  uint32_t mask2;
+  const char* marker_after;
+  const char* present;  // per bit 16 to 27: '1' when its first value is left as written
+};
+
+TEST(ModernSwitchesTest, ClearBitsRemoveOnlyWhatTheMarkerRecords) {
+  const SwitchCase kCases[] = {
+      {nullptr, 0, nullptr, "111111111111"},             // never written: left alone
+      {"268369920", 1u << 16, "65536", "100000000000"},  // lighter level
+      {"65536", 0, nullptr, "011111111111"},             // only Task Manager was ours
+      {"65536", 3u << 16, "196608", "111111111111"},     // marker grows
+      {"junk", 0, nullptr, "000000000000"},              // damaged: all twelve count
+      {"4294967295", 0, nullptr, "000000000000"},        // bits outside the twelve
+      {"  65536 ", 1u << 31, nullptr, "011111111111"},   // bit 31 is no switch
+  };
+  for (size_t i = 0; i < std::size(kCases); ++i) {
+    const SwitchCase& c = kCases[i];
+    SCOPED_TRACE(i);
+    ArrangeMachine();
+    for (const RegStep& step : SwitchWrites(kModernSwitchBits, 4)) {
+      RunRegStep(step, RegFlavor::kLogin);
+    }
+    std::vector<std::string> written;
+    for (int bit = 16; bit <= 27; ++bit) {
+      const RegPath first = SplitRegPath(SwitchWrites(1u << bit, 4).front().regline);
+      written.push_back(fake::RegGetValue(first.root, first.key, first.value_name)->data);
+    }
+    if (c.marker) RegWrite(kWrittenSwitches, c.marker, platform::kRegSz);
+    WriteModernSwitches(c.mask2, 4);
+    const std::string marker = RegRead(kWrittenSwitches);
+    EXPECT_EQ(marker,
+              c.marker_after ? std::string(c.marker_after) + "\\" : std::string(253, ' ') + "\\");
+    for (int bit = 16; bit <= 27; ++bit) {
+      const RegPath first = SplitRegPath(SwitchWrites(1u << bit, 4).front().regline);
+      const auto value = fake::RegGetValue(first.root, first.key, first.value_name);
+      const bool left = value && value->data == written[bit - 16];
+      EXPECT_EQ(left, c.present[bit - 16] == '1') << "bit " << bit;
+    }
+  }
+}
+
+// Without the service a standard account cannot change the Policies
+// branches: what it cannot remove stays recorded for a later login.
+TEST(ModernSwitchesTest, StandardAccountKeepsTheMarkerOfWhatItCouldNotRemove) {
+  ArrangeMachine();
+  WriteModernSwitches(kModernSwitchBits, 4);
+  fake::SetCaller(fake::Caller::kStandardAccount);
+  WriteModernSwitches(0, 4);
+  EXPECT_EQ(RegRead(kWrittenSwitches), "268369920\\");
+  EXPECT_TRUE(fake::RegGetValue(platform::kCurrentUser,
+                                "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System",
+                                "DisableTaskMgr"));
+  EXPECT_FALSE(fake::RegGetValue(platform::kCurrentUser,
+                                 "Software\\Microsoft\\Windows Script Host\\Settings", "Enabled"));
+  EXPECT_FALSE(fake::RefusedAccesses().empty());
+}
+
+TEST(ModernSwitchesTest, RemovalPutsTheAccessibilityFlagsBackAndDeletesTheLists) {
+  ArrangeMachine();
+  WriteModernSwitches(kModernSwitchBits, 4);
+  EXPECT_EQ(RegRead("Current_User,Control Panel\\Accessibility\\StickyKeys,Flags"), "506\\");
+  WriteModernSwitches(0, 4);
+  EXPECT_EQ(RegRead("Current_User,Control Panel\\Accessibility\\StickyKeys,Flags"), "510\\");
+  EXPECT_EQ(RegRead("Current_User,Control Panel\\Accessibility\\ToggleKeys,Flags"), "62\\");
+  const char* kLists[] = {
+      "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\DisallowRun",
+      "Software\\Policies\\Microsoft\\Edge\\URLBlocklist",
+      "Software\\Policies\\Google\\Chrome\\URLBlocklist"};
+  for (const char* key : kLists)
+    EXPECT_FALSE(fake::RegKeyExists(platform::kCurrentUser, key)) << key;
+  EXPECT_TRUE(fake::RegKeyExists(platform::kCurrentUser, "Software\\Policies\\Google\\Chrome"));
 }
 
 }  // namespace

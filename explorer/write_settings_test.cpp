@@ -33,6 +33,7 @@ const LevelColumn kColumns[] = {
     {"EducationMed", "bob", "36880,43011,1049045"},
     {"EducationLow", "bob", "4104,34817,197"},
     {"Administrator", "Administrator", "53520,63759,3670485"},
+    {"EducationModern", "bob", "53520,268433679,3670493"},
 };
 
 // One registry value: for column i, '1' means `on`, '0' means `off`, '-'
@@ -62,74 +63,114 @@ std::vector<Row> LevelRows() {
       "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\User Shell "
       "folders";
   const std::string on = Dword(1), off = Dword(0), three = Dword(3);
-  //                                                       N HH HM HL OH OM OL EH EM EL AD
-  return {
-      {system, "NoDispBackgroundPage", kDw, on, off, /*  */ "00100000000"},
-      {system, "NoDispSettingsPage", kDw, on, off, /*    */ "00100000000"},
-      {system, "NoDispAppearancePage", kDw, on, off, /*  */ "00100000000"},
-      {system, "NoDispScrSavPage", kDw, on, off, /*      */ "00100100010"},
-      {system, "NoDispCPL", kDw, on, off, /*             */ "01001001100"},
-      {system, "Dummy", kDw, on, off, /*                 */ "00000000000"},
-      {system, "NoDevMgrPage", kDw, on, off, /*          */ "01111101000"},
-      {system, "NoConfigPage", kDw, on, off, /*          */ "01111111000"},
-      {system, "NoAdminPage", kDw, on, off, /*           */ "00000000000"},
-      {system, "DisableRegistryTools", kDw, on, off, /*  */ "01111101110"},
-      {explorer, "NoSetFolders", kDw, on, off, /*        */ "01111111110"},
-      {explorer, "Dummy", kDw, on, off, /*               */ "00000000000"},
-      {explorer, "NoDesktop", kDw, on, off, /*           */ "00001000000"},
-      {explorer, "NoSaveSettings", kDw, on, off, /*      */ "01111101110"},
-      {explorer, "NoDevMgrPage", kDw, on, off, /*        */ "00000000000"},
-      {explorer, "NoFind", kDw, on, off, /*              */ "01011001110"},
-      {explorer, "NoRun", kDw, on, off, /*               */ "01011111110"},
-      {explorer, "NoClose", kDw, on, off, /*             */ "00000000000"},
-      {explorer, "NoSetTaskBar", kDw, on, off, /*        */ "00001001100"},
-      {explorer, "NoPrinterTabs", kDw, on, off, /*       */ "00000000000"},
-      {explorer, "NoDeletePrinter", kDw, on, off, /*     */ "01111101110"},
-      {explorer, "WinOldApp", kDw, on, off, /*           */ "01101001100"},
-      {explorer, "NoAddPrinter", kDw, on, off, /*        */ "00100000000"},
-      {explorer, "NoRecentDocsHistory", kBin, on, off, /**/ "01001001000"},
-      {explorer, "NoRecentDocsMenu", kBin, on, off, /*   */ "01001001000"},
-      {explorer, "NoFavoritesMenu", kDw, on, off, /*     */ "01001001000"},
-      {explorer, "NoSetActiveDesktop", kDw, on, off, /*  */ "01011111110"},
-      {explorer, "NoFolderOptions", kDw, on, off, /*     */ "01011111110"},
-      {explorer, "NoWindowsUpdate", kDw, on, off, /*     */ "01011111110"},
-      {explorer, "NoStartMenuSubFolders", kDw, on, off, "01101101100"},
-      {winoldapp, "Disabled", kDw, on, off, /*           */ "01101001100"},
-      {winoldapp, "NoRealMode", kDw, on, off, /*         */ "01101001100"},
-      {network, "NoNetSetup", kDw, on, off, /*           */ "01111101100"},
-      {network, "NoPrintSharingControl", kDw, on, off, "00000000000"},
-      {network, "NoFileSharingControl", kDw, on, off, /* */ "00000000000"},
-      {network, "NoNetSetupSecurityPage", kDw, on, off, "00000001110"},
+  std::vector<Row> rows = {
+      //                                                       N HH HM HL OH OM OL EH EM EL AD EMo
+      {system, "NoDispBackgroundPage", kDw, on, off, /*  */ "001000000000"},
+      {system, "NoDispSettingsPage", kDw, on, off, /*    */ "001000000000"},
+      {system, "NoDispAppearancePage", kDw, on, off, /*  */ "001000000000"},
+      {system, "NoDispScrSavPage", kDw, on, off, /*      */ "001001000100"},
+      {system, "NoDispCPL", kDw, on, off, /*             */ "010010011001"},
+      {system, "Dummy", kDw, on, off, /*                 */ "000000000000"},
+      {system, "NoDevMgrPage", kDw, on, off, /*          */ "011111010001"},
+      {system, "NoConfigPage", kDw, on, off, /*          */ "011111110001"},
+      {system, "NoAdminPage", kDw, on, off, /*           */ "000000000000"},
+      {system, "DisableRegistryTools", kDw, on, off, /*  */ "011111011101"},
+      {explorer, "NoSetFolders", kDw, on, off, /*        */ "011111111101"},
+      {explorer, "Dummy", kDw, on, off, /*               */ "000000000000"},
+      {explorer, "NoDesktop", kDw, on, off, /*           */ "000010000000"},
+      {explorer, "NoSaveSettings", kDw, on, off, /*      */ "011111011101"},
+      {explorer, "NoDevMgrPage", kDw, on, off, /*        */ "000000000000"},
+      {explorer, "NoFind", kDw, on, off, /*              */ "010110011101"},
+      {explorer, "NoRun", kDw, on, off, /*               */ "010111111101"},
+      {explorer, "NoClose", kDw, on, off, /*             */ "000000000001"},
+      {explorer, "NoSetTaskBar", kDw, on, off, /*        */ "000010011001"},
+      {explorer, "NoPrinterTabs", kDw, on, off, /*       */ "000000000000"},
+      {explorer, "NoDeletePrinter", kDw, on, off, /*     */ "011111011101"},
+      {explorer, "WinOldApp", kDw, on, off, /*           */ "011010011001"},
+      {explorer, "NoAddPrinter", kDw, on, off, /*        */ "001000000000"},
+      {explorer, "NoRecentDocsHistory", kBin, on, off, /**/ "010010010001"},
+      {explorer, "NoRecentDocsMenu", kBin, on, off, /*   */ "010010010001"},
+      {explorer, "NoFavoritesMenu", kDw, on, off, /*     */ "010010010001"},
+      {explorer, "NoSetActiveDesktop", kDw, on, off, /*  */ "010111111101"},
+      {explorer, "NoFolderOptions", kDw, on, off, /*     */ "010111111101"},
+      {explorer, "NoWindowsUpdate", kDw, on, off, /*     */ "010111111101"},
+      {explorer, "NoStartMenuSubFolders", kDw, on, off, "011011011001"},
+      {winoldapp, "Disabled", kDw, on, off, /*           */ "011010011001"},
+      {winoldapp, "NoRealMode", kDw, on, off, /*         */ "011010011001"},
+      {network, "NoNetSetup", kDw, on, off, /*           */ "011111011001"},
+      {network, "NoPrintSharingControl", kDw, on, off, "000000000000"},
+      {network, "NoFileSharingControl", kDw, on, off, /* */ "000000000000"},
+      {network, "NoNetSetupSecurityPage", kDw, on, off, "000000011101"},
       {"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Network",
-       "NoDialIn", kDw, on, off, /*                      */ "00000001000"},
-      {settings, "ProxyEnable", kDw, on, off, /*         */ "00000000000"},
-      {settings, "Security_RunActiveXControls", kDw, on, off, "00000000000"},
-      {settings, "Security_RunJavaApplets", kDw, on, off, "00000000000"},
-      {settings, "Security_RunScripts", kDw, on, off, /* */ "00000000000"},
-      {settings, "Code Download", kSz, Sz("no"), Sz("yes"), "00000000000"},
-      {zone, "1200", kDw, three, off, /*                 */ "00000000000"},
-      {zone, "1C00", kDw, off, Dword(0x30000), /*        */ "00000000000"},
-      {zone, "1400", kDw, three, off, /*                 */ "00000000000"},
-      {zone, "1402", kDw, three, off, /*                 */ "00000000000"},
-      {zone, "1001", kDw, three, off, /*                 */ "00000000000"},
-      {zone, "1004", kDw, three, off, /*                 */ "00000000000"},
-      {zone, "1803", kDw, three, off, /*                 */ "00000001000"},
-      {zone, "1802", kDw, three, off, /*                 */ "00000001000"},
+       "NoDialIn", kDw, on, off, /*                      */ "000000010001"},
+      {settings, "ProxyEnable", kDw, on, off, /*         */ "000000000000"},
+      {settings, "Security_RunActiveXControls", kDw, on, off, "000000000000"},
+      {settings, "Security_RunJavaApplets", kDw, on, off, "000000000000"},
+      {settings, "Security_RunScripts", kDw, on, off, /* */ "000000000000"},
+      {settings, "Code Download", kSz, Sz("no"), Sz("yes"), "000000000000"},
+      {zone, "1200", kDw, three, off, /*                 */ "000000000000"},
+      {zone, "1C00", kDw, off, Dword(0x30000), /*        */ "000000000000"},
+      {zone, "1400", kDw, three, off, /*                 */ "000000000000"},
+      {zone, "1402", kDw, three, off, /*                 */ "000000000000"},
+      {zone, "1001", kDw, three, off, /*                 */ "000000000000"},
+      {zone, "1004", kDw, three, off, /*                 */ "000000000000"},
+      {zone, "1803", kDw, three, off, /*                 */ "000000010001"},
+      {zone, "1802", kDw, three, off, /*                 */ "000000010001"},
       {"HKEY_LOCAL_MACHINE\\Software\\Quillon\\Netsieve\\CurrentVersion", "Logging", kSz, Sz("1"),
-       Sz("0"), /*                                        */ "01000001000"},
+       Sz("0"), /*                                        */ "010000010001"},
       {"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Desktop\\"
        "NameSpace\\{450d8fba-ad25-11d0-98a8-0800361b1103}",
-       "", kSz, Sz("My Documents"), "", /*               */ "1-11-11-111"},
-      {user_shell, "Programs", kSz, Sz(kNoxPrograms), Sz(kStandardPrograms), "01101101100"},
-      {user_shell, "Start Menu", kSz, Sz(kNoxMenu), Sz(kStandardMenu), "00000001000"},
+       "", kSz, Sz("My Documents"), "", /*               */ "1-11-11-111-"},
+      {user_shell, "Programs", kSz, Sz(kNoxPrograms), Sz(kStandardPrograms), "011011011001"},
+      {user_shell, "Start Menu", kSz, Sz(kNoxMenu), Sz(kStandardMenu), "000000010001"},
   };
+  // The switches of mask 2 bits 16 to 27, written only by Education Modern.
+  const char* kModern = "-----------1";
+  const std::string policies = "HKEY_CURRENT_USER\\Software\\Policies\\";
+  const std::string accessibility = "HKEY_CURRENT_USER\\Control Panel\\Accessibility\\";
+  rows.insert(
+      rows.end(),
+      {
+          {system, "DisableTaskMgr", kDw, on, "", kModern},
+          {system, "DisableChangePassword", kDw, on, "", kModern},
+          {policies + "Microsoft\\Windows\\System", "DisableCMD", kDw, on, "", kModern},
+          {explorer, "NoControlPanel", kDw, on, "", kModern},
+          {explorer, "NoWinKeys", kDw, on, "", kModern},
+          {explorer, "NoTrayContextMenu", kDw, on, "", kModern},
+          {explorer, "DisallowRun", kDw, on, "", kModern},
+          {explorer, "NoViewOnDrive", kDw, Dword(8), "", kModern},
+          {explorer, "NoStartMenuMorePrograms", kDw, on, "", kModern},
+          {"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows Script Host\\Settings", "Enabled", kSz,
+           Sz("0"), "", kModern},
+          {policies + "Microsoft\\Windows\\RemovableStorageDevices", "Deny_All", kDw, on, "",
+           kModern},
+          {accessibility + "StickyKeys", "Flags", kSz, Sz("506"), "", kModern},
+          {accessibility + "Keyboard Response", "Flags", kSz, Sz("122"), "", kModern},
+          {accessibility + "ToggleKeys", "Flags", kSz, Sz("58"), "", kModern},
+          {policies + "Quillon\\Explorer", "WrittenSwitches", kSz, Sz("268369920"), "", kModern},
+      });
+  for (const char* browser : {"Microsoft\\Edge", "Google\\Chrome"}) {
+    rows.push_back({policies + browser, "DownloadRestrictions", kDw, three, "", kModern});
+    rows.push_back({policies + browser, "DeveloperToolsAvailability", kDw, Dword(2), "", kModern});
+    rows.push_back({policies + browser + "\\URLBlocklist", "1", kSz, Sz("file://*"), "", kModern});
+  }
+  const char* kRefused[] = {
+      "powershell.exe", "powershell_ise.exe", "pwsh.exe",    "wt.exe",      "cmd.exe",
+      "wscript.exe",    "cscript.exe",        "mshta.exe",   "regedit.exe", "reg.exe",
+      "mmc.exe",        "taskmgr.exe",        "control.exe", "msiexec.exe", "Clearway.exe",
+      "noxadmin.exe"};
+  for (int i = 0; i < 16; ++i) {
+    rows.push_back(
+        {explorer + "\\DisallowRun", std::to_string(i + 1), kSz, Sz(kRefused[i]), "", kModern});
+  }
+  return rows;
 }
 
 // Files by level: Timedate.cpl hidden, recent documents deleted, boot menu
 // locked ("0").
-constexpr const char* kDateTimeHidden = "01000001000";
-constexpr const char* kRecentCleared = "01001001000";
-constexpr const char* kBootLocked = "01001001100";
+constexpr const char* kDateTimeHidden = "010000010001";
+constexpr const char* kRecentCleared = "010010010001";
+constexpr const char* kBootLocked = "010010011001";
 
 // Values every level leaves the same: the arranged ones and those that do
 // not depend on the triple.

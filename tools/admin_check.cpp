@@ -94,6 +94,20 @@ void CheckSchedules(Report& report, const std::string& where, const UserRecord& 
   }
 }
 
+// Programs that undo a lockdown when allowed: the shells, the registry
+// editor, the installer, and the two programs of ours that rewrite or remove
+// the restrictions.
+bool OpensAWayOut(const std::string& program) {
+  static constexpr const char* kWaysOut[] = {"cmd.exe",     "powershell.exe", "explorer.exe",
+                                             "regedit.exe", "noxadmin.exe",   "clearway.exe",
+                                             "msiexec.exe"};
+  const std::string file_name = program.substr(program.find_last_of("\\/") + 1);
+  for (const char* way_out : kWaysOut) {
+    if (SameName(file_name, way_out)) return true;
+  }
+  return false;
+}
+
 void CheckProgramList(Report& report, const std::string& where, Session& session,
                       const UserTable& table, int n) {
   const UserDraft draft = session.LoadDraft(table, n);
@@ -121,8 +135,15 @@ void CheckProgramList(Report& report, const std::string& where, Session& session
                           "restriction");
   }
   for (size_t i = 0; i < draft.programs.programs.size(); ++i) {
-    if (TrimBlanks(draft.programs.programs[i].name).empty()) {
-      report.Add(where, file + ": allowed program " + std::to_string(i + 1) + " has no name");
+    const std::string name = TrimBlanks(draft.programs.programs[i].name);
+    const std::string which = file + ": allowed program " + std::to_string(i + 1);
+    if (name.empty()) {
+      report.Add(where, which + " has no name");
+    } else if (OpensAWayOut(name)) {
+      report.Add(where, which + " \"" + AnsiToOutput(name) +
+                            "\" is a shell, a registry editor or an installer, with which the user "
+                            "can undo the restrictions (the list matches file names only: any "
+                            "program of that name may run)");
     }
   }
 }

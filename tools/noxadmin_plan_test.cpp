@@ -190,6 +190,22 @@ TEST(NoxadminPlan, EducationHighMatchesTheLevelTables) {
             std::string::npos);
 }
 
+TEST(NoxadminPlan, EducationModernAddsTheTwelveSwitches) {
+  TempFolder folder;
+  ASSERT_EQ(RunIn(folder, {"user", "add", "pupil", "--level", "education modern"}).code, kExitOk);
+  const RunResult reg = Plan(folder, "pupil", "reg");
+  ASSERT_EQ(reg.code, kExitOk) << reg.err;
+  const auto values = ParseRegFile(reg.out);
+  ExpectValues(
+      values,
+      {{"Policies\\Explorer", "NoClose", Dword(1)},
+       {"Policies\\System", "DisableTaskMgr", Dword(1)},
+       {"Policies\\Explorer\\DisallowRun", "16", "\"noxadmin.exe\""},
+       {"HKEY_CURRENT_USER\\Software\\Policies\\Google\\Chrome\\URLBlocklist", "1", "\"file://*\""},
+       {"HKEY_CURRENT_USER\\Control Panel\\Accessibility\\StickyKeys", "Flags", "\"506\""}},
+      "Education Modern");
+}
+
 TEST(NoxadminPlan, HomeLowMatchesTheLevelTables) {
   TempFolder folder;
   ASSERT_EQ(RunIn(folder, {"user", "add", "dad", "--level", "Home Low"}).code, kExitOk);

@@ -603,8 +603,15 @@ TEST(NoxadminLevels, ListsEveryLevelInWords) {
   ASSERT_EQ(result.code, kExitOk);
   for (const char* name :
        {"None", "Home High", "Home Med.", "Home Low", "Office High", "Office Med.", "Office Low",
-        "Education High", "Education Med.", "Education Low"}) {
+        "Education High", "Education Med.", "Education Low", "Education Modern"}) {
     EXPECT_NE(result.out.find(std::string(name) + "  ("), std::string::npos) << name;
+  }
+  const RunResult modern = RunIn(folder, {"levels", "Education Modern"});
+  ASSERT_EQ(modern.code, kExitOk);
+  EXPECT_NE(modern.out.find("(53520,268433679,3670493)\n"), std::string::npos) << modern.out;
+  for (const char* line : {"  - Task Manager disabled\n", "  - Password change refused\n",
+                           "  - Remove Shut Down from the Start menu\n"}) {
+    EXPECT_NE(modern.out.find(line), std::string::npos) << line;
   }
   const RunResult one = RunIn(folder, {"levels", "office low"});
   ASSERT_EQ(one.code, kExitOk);
@@ -612,6 +619,24 @@ TEST(NoxadminLevels, ListsEveryLevelInWords) {
   EXPECT_EQ(std::count(one.out.begin(), one.out.end(), '\n'), 1 + 2 + 1 + 2 + 1) << one.out;
   EXPECT_NE(one.out.find("Remove Run from the Start menu"), std::string::npos) << one.out;
   EXPECT_EQ(RunIn(folder, {"levels", "Extreme"}).code, kExitFailed);
+}
+
+TEST(NoxadminCheck, AllowedShellsEditorsAndInstallersAreReported) {
+  TempFolder folder;
+  ASSERT_EQ(RunIn(folder, {"user", "add", "pupil", "--programs",
+                           "calc.exe;CMD.EXE;C:\\Tools\\regedit.exe;notexplorer.exe;msiexec.exe"})
+                .code,
+            kExitOk);
+  const RunResult result = RunIn(folder, {"check"});
+  EXPECT_EQ(result.code, kExitFailed);
+  for (const char* program :
+       {"2 \"CMD.EXE\"", "3 \"C:\\Tools\\regedit.exe\"", "5 \"msiexec.exe\""}) {
+    EXPECT_NE(result.out.find(std::string("1.TBL: allowed program ") + program +
+                              " is a shell, a registry editor or an installer"),
+              std::string::npos)
+        << result.out;
+  }
+  EXPECT_NE(result.out.find("\n3 problems\n"), std::string::npos) << result.out;
 }
 
 TEST(NoxadminPassword, NativeBuildSaysWhereItWorks) {

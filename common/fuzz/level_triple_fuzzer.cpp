@@ -1,12 +1,14 @@
 // The level triple readers on any bytes: they may raise the run-time errors
 // of a bad triple (9, 6), nothing else, both raise 9 for a fourth part, and a
-// triple the restriction reader reads names a level.
+// triple the restriction reader reads names a level, and only the twelve
+// switch bits of mask 2 write switches.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "common/catalogue.h"
 #include "common/level_triple.h"
+#include "common/modern_switches.h"
 #include "common/runtime_error.h"
 
 namespace {
@@ -43,6 +45,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       __builtin_trap();
     }
     nox::BootOptionsValue(masks);
+    // Only mask 2 bits 16 to 27 are switches; bits 28 to 31 write nothing.
+    if (nox::SwitchWrites(masks.mask2, masks.mask1).size() !=
+        nox::SwitchWrites(masks.mask2 & nox::kModernSwitchBits, masks.mask1).size()) {
+      __builtin_trap();
+    }
   } catch (const nox::RuntimeError& error) {
     if (error.number() != nox::kErrSubscript && error.number() != nox::kErrOverflow) {
       __builtin_trap();

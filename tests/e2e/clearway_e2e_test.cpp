@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/modern_switches.h"
 #include "tests/e2e/e2e_machine.h"
 
 namespace nox::e2e {
@@ -61,8 +62,8 @@ class ClearwayE2eTest : public ::testing::Test {
   }
 
   // A restrictive automatic login of "pupil" through explorer.exe.
-  void LogInRestrictively() {
-    UserRecord pupil = MakeUser(LogonName(), "p", kEducationHigh);
+  void LogInRestrictively(const char* triple = kEducationHigh) {
+    UserRecord pupil = MakeUser(LogonName(), "p", triple);
     pupil.program_list_count = 1;
     pupil.allowed_program_count = 1;
     machine_.WriteUserTable({MakeUser("teacher", "t", "0,0,0"), pupil});
@@ -204,6 +205,36 @@ TEST_F(ClearwayE2eTest, RightPasswordUndoesARestrictiveLoginValueByValue) {
   }
   EXPECT_TRUE(machine_.SystemFileExists("Timedate.cpl"));
   EXPECT_FALSE(machine_.SystemFileExists("123456789.123"));
+}
+
+TEST_F(ClearwayE2eTest, ModernSwitchesOfAnEducationModernLoginAreRemoved) {
+  LogInRestrictively("53520,268433679,3670493");
+  ASSERT_EQ(ReadDword(HKEY_CURRENT_USER, Policy("System"), "DisableTaskMgr"), 1u);
+  RunClearway("x /U");
+  ExpectEverythingOff();
+  for (const RegStep& step : SwitchWrites(kModernSwitchBits, 0)) {
+    const RegPath path = SplitRegPath(step.regline);
+    if (path.key.find("Accessibility") != std::string::npos) continue;
+    EXPECT_FALSE(ReadRegValue(HKEY_CURRENT_USER, path.key, path.value_name)) << step.regline;
+  }
+  const std::pair<const char*, const char*> kFlags[] = {
+      {"StickyKeys", "510"}, {"Keyboard Response", "126"}, {"ToggleKeys", "62"}};
+  for (const auto& [key, flags] : kFlags) {
+    EXPECT_EQ(
+        ReadText(HKEY_CURRENT_USER, std::string("Control Panel\\Accessibility\\") + key, "Flags"),
+        flags);
+  }
+  for (const char* key :
+       {"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\DisallowRun",
+        "Software\\Policies\\Microsoft\\Edge\\URLBlocklist",
+        "Software\\Policies\\Google\\Chrome\\URLBlocklist"}) {
+    HKEY opened = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened), ERROR_FILE_NOT_FOUND)
+        << key;
+    if (opened != nullptr) RegCloseKey(opened);
+  }
+  EXPECT_FALSE(
+      ReadRegValue(HKEY_CURRENT_USER, "Software\\Policies\\Quillon\\Explorer", "WrittenSwitches"));
 }
 
 TEST_F(ClearwayE2eTest, NoStoredPasswordLetsAnyTextUninstall) {

@@ -22,6 +22,11 @@ const char* const kWrittenKeys[][2] = {
     {"HKLM", "Software\\Quillon"},
     {"HKCU", "Software\\Microsoft\\Windows\\CurrentVersion\\Policies"},
     {"HKCU", "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Zones\\3"},
+    {"HKCU", "Software\\Policies"},
+    {"HKCU", "Software\\Microsoft\\Windows Script Host\\Settings"},
+    {"HKCU", "Control Panel\\Accessibility\\StickyKeys"},
+    {"HKCU", "Control Panel\\Accessibility\\Keyboard Response"},
+    {"HKCU", "Control Panel\\Accessibility\\ToggleKeys"},
 };
 
 // Where a login saves and switches the Start menu's folders.

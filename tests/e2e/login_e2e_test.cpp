@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/modern_switches.h"
 #include "tests/e2e/e2e_machine.h"
 
 namespace nox::e2e {
@@ -17,6 +18,7 @@ constexpr const char* kInternetSettings =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 constexpr const char* kNetsieve = "Software\\Quillon\\Netsieve\\CurrentVersion";
 constexpr const char* kEducationHigh = "53520,63759,3670485";
+constexpr const char* kEducationModern = "53520,268433679,3670493";
 constexpr const char* kExpired =
     "Your allocated session minutes have expired.\r\nYour windows session will now terminate.";
 
@@ -186,6 +188,89 @@ TEST_F(LoginE2eTest, AutomaticLoginAppliesEducationHighValueByValue) {
 
   EXPECT_FALSE(machine_.SystemFileExists("Timedate.cpl"));
   EXPECT_EQ(machine_.ReadSystemFile("123456789.123"), "panel");
+}
+
+// The registry value a switch step names, as the real registry holds it.
+struct SwitchValue {
+  HKEY root;
+  std::string key;
+  std::string name;
+};
+
+SwitchValue ValueOf(const RegStep& step) {
+  const RegPath path = SplitRegPath(step.regline);
+  return {path.root == platform::kCurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, path.key,
+          path.value_name};
+}
+
+TEST_F(LoginE2eTest, EducationModernWritesEverySwitchAndALighterLevelRemovesThem) {
+  UserRecord pupil = MakeUser(kLogonName, "p", kEducationModern);
+  SetSchedule(&pupil, 5, ClockText(-60), ClockText(60));  // E: hidden now
+  machine_.WriteUserTable({pupil});
+  ASSERT_TRUE(machine_.StartExplorer());
+  ASSERT_TRUE(machine_.WaitForExit()) << "explorer.exe did not end: " << machine_.Diagnose();
+  ExpectShellAndPelorusStarted();
+
+  const std::vector<RegStep> writes = SwitchWrites(kModernSwitchBits, 1u << 4);
+  ASSERT_EQ(writes.size(), 36u);
+  for (const RegStep& step : writes) {
+    SCOPED_TRACE(step.regline);
+    const SwitchValue where = ValueOf(step);
+    const auto value = ReadRegValue(where.root, where.key, where.name);
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->type, static_cast<DWORD>(step.type));
+    if (step.type == REG_DWORD) {
+      EXPECT_EQ(ReadDword(where.root, where.key, where.name),
+                static_cast<DWORD>(step.value.AsNumber()));
+    } else {
+      EXPECT_EQ(ReadText(where.root, where.key, where.name), step.value.AsText());
+    }
+  }
+  EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, Key("Explorer"), "NoViewOnDrive"), 1u << 4);
+  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, Key("Explorer\\DisallowRun"), "16"), "noxadmin.exe");
+  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, "Software\\Policies\\Quillon\\Explorer", "WrittenSwitches"),
+            "268369920");
+  EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, Key("Explorer"), "NoClose"), 1u);
+
+  machine_.WriteUserTable({MakeUser(kLogonName, "p", kEducationHigh)});
+  ASSERT_TRUE(machine_.StartExplorer());
+  ASSERT_TRUE(machine_.WaitForExit()) << "explorer.exe did not end: " << machine_.Diagnose();
+  for (const RegStep& step : writes) {
+    SCOPED_TRACE(step.regline);
+    const SwitchValue where = ValueOf(step);
+    if (where.key.find("Accessibility") != std::string::npos) continue;
+    EXPECT_FALSE(ReadRegValue(where.root, where.key, where.name));
+  }
+  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, "Control Panel\\Accessibility\\StickyKeys", "Flags"),
+            "510");
+  EXPECT_FALSE(
+      ReadRegValue(HKEY_CURRENT_USER, "Software\\Policies\\Quillon\\Explorer", "WrittenSwitches"));
+}
+
+// Windows protects its system directory on NT: a Date/Time panel that cannot
+// be hidden does not stop the login there. Windows and Wine rename a
+// read-only file, so the refusal comes from a panel held open without
+// sharing, or from a file already at the hidden name.
+TEST_F(LoginE2eTest, DateTimePanelThatCannotBeHiddenStillLogsInOnNt) {
+  const std::string panel = machine_.SystemDir() + "Timedate.cpl";
+  for (const bool held_open : {true, false}) {
+    SCOPED_TRACE(held_open ? "panel held open" : "file at the hidden name");
+    machine_.TearDown();
+    machine_.SetUp();
+    machine_.WriteUserTable({MakeUser(kLogonName, "p", "16384,0,0")});
+    machine_.WriteSystemFile("Timedate.cpl", "panel");
+    if (!held_open) machine_.WriteSystemFile("123456789.123", "older hidden copy");
+    HANDLE holder = held_open ? CreateFileA(panel.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr)
+                              : INVALID_HANDLE_VALUE;
+    ASSERT_TRUE(machine_.StartExplorer());
+    const bool ended = machine_.WaitForExit();
+    if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+    ASSERT_TRUE(ended) << "explorer.exe did not end: " << machine_.Diagnose();
+    ExpectShellAndPelorusStarted();
+    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, Key("Explorer"), "NoSetActiveDesktop"), 0u);
+    EXPECT_EQ(machine_.ReadSystemFile("Timedate.cpl"), "panel");
+  }
 }
 
 TEST_F(LoginE2eTest, OkButtonLogsInThroughTheWindow) {
