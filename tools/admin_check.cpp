@@ -103,7 +103,7 @@ bool OpensAWayOut(const std::string& program) {
                                              "msiexec.exe"};
   const std::string file_name = program.substr(program.find_last_of("\\/") + 1);
   for (const char* way_out : kWaysOut) {
-    if (SameName(file_name, way_out)) return true;
+    if (EqualsIgnoreCase(file_name, way_out)) return true;
   }
   return false;
 }
