@@ -189,7 +189,9 @@ TEST_F(LoginE2eTest, AutomaticLoginAppliesEducationHighValueByValue) {
 }
 
 TEST_F(LoginE2eTest, OkButtonLogsInThroughTheWindow) {
-  machine_.WriteUserTable({MakeUser("alice", "secret", "4096,32776,4")});
+  // The password field as the native noxadmin stores "secret": one-way.
+  machine_.WriteUserTable(
+      {MakeUser("alice", "$N1$010000$mJ2csaaLjmW9$xHT2/kFNcnAJLKiv", "4096,32776,4")});
   ASSERT_TRUE(machine_.StartExplorer());
   HWND window = machine_.WaitForLoginWindow();
   ASSERT_NE(window, nullptr) << "no login window";
@@ -202,7 +204,7 @@ TEST_F(LoginE2eTest, OkButtonLogsInThroughTheWindow) {
   Click(GetDlgItem(window, IDOK));
   ASSERT_TRUE(machine_.WaitForExit()) << "explorer.exe did not end: " << machine_.Diagnose();
 
-  EXPECT_EQ(machine_.ReadSystemFile("user.cur"), "Alice\r\nsecret\r\n");
+  EXPECT_EQ(machine_.ReadSystemFile("user.cur"), "Alice\r\n\r\n");
   EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kNetsieve, "User"), "1");
   EXPECT_FALSE(ReadText(HKEY_LOCAL_MACHINE, kNetsieve, "UserName"));
   EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, Key("Explorer"), "NoRun"), 1u);
