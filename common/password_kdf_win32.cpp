@@ -2,8 +2,9 @@
 // bcrypt.dll, and the programs must still start there (the answer is then
 // "no primitive"). The library is loaded directly rather than through the
 // platform facade, because noxadmin.exe links the simulated platform.
-#include <bcrypt.h>
 #include <windows.h>
+// bcrypt.h needs the types of windows.h.
+#include <bcrypt.h>
 
 #include <climits>
 
