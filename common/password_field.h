@@ -23,7 +23,7 @@ namespace nox {
 
 // One check stays under 50 ms under Wine; a field asking for more is
 // refused unread, so no table can make a login slow.
-inline constexpr uint32_t kPasswordIterations = 10000;
+inline constexpr uint32_t kPasswordIterations = 8000;
 inline constexpr uint32_t kMaxPasswordIterations = kPasswordIterations;
 inline constexpr size_t kPasswordFieldLength = 40;
 

@@ -56,8 +56,8 @@ struct KnownField {
   const char* field;
 };
 const KnownField kKnownFields[] = {
-    {"Teacher 1", "$N1$010000$YD7DPqclnP/f$B+pNI/SHjf/tJy11"},  // native
-    {"s\xE9sam", "$N1$010000$bbJVN9nlz6CX$+FGACSQXoYZUEBk7"},   // Wine
+    {"Teacher 1", "$N1$008000$FS/cFuqVM8Tg$TNuZ7rAaFNVTjRo5"},  // native
+    {"s\xE9sam", "$N1$008000$L+VU0wyjk8bn$6waBxFSPu/IUJU9p"},   // Wine
 };
 
 TEST(PasswordField, FieldsMadeByEitherBuildVerify) {
@@ -74,7 +74,7 @@ TEST(PasswordField, AFreshFieldHasTheFormAndVerifiesOnlyItsPassword) {
   const std::optional<std::string> field = HashPassword("Secret");
   ASSERT_TRUE(field);
   ASSERT_EQ(field->size(), kPasswordFieldLength);
-  EXPECT_EQ(field->substr(0, 11), "$N1$010000$");
+  EXPECT_EQ(field->substr(0, 11), "$N1$008000$");
   EXPECT_EQ(
       field->find_first_not_of("$ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"),
       std::string::npos);

@@ -26,8 +26,8 @@ class CredentialsTest : public ::testing::Test {
 
 TEST_F(CredentialsTest, PasswordVerifyFindsTheFirstRecordWhosePasswordMatches) {
   // erin's field is the one-way form of "Teacher 1"; fay's is damaged.
-  const std::string erin = "$N1$010000$YD7DPqclnP/f$B+pNI/SHjf/tJy11";
-  const std::string fay = "$N1$999999$YD7DPqclnP/f$B+pNI/SHjf/tJy11";
+  const std::string erin = "$N1$008000$FS/cFuqVM8Tg$TNuZ7rAaFNVTjRo5";
+  const std::string fay = "$N1$999999$FS/cFuqVM8Tg$TNuZ7rAaFNVTjRo5";
   PutUserTable({MakeUser("alice", "one"), MakeUser("ALICE", "Two"), MakeUser("bob", ""),
                 MakeUser("Alice", "three"), MakeUser("  carol  ", "  pw  "), MakeUser("erin", erin),
                 MakeUser("fay", fay)});

@@ -108,7 +108,7 @@ void ExpectVerifierOf(const std::string& password) {
   // The library gives the registry no terminator; the ANSI call may store one.
   std::string data = values[0].data;
   if (!data.empty() && data.back() == '\0') data.pop_back();
-  EXPECT_EQ(data.substr(0, 11), "$N1$010000$");
+  EXPECT_EQ(data.substr(0, 11), "$N1$008000$");
   EXPECT_EQ(nox::MatchPassword(data, password), nox::PasswordMatch::kMatch);
   EXPECT_EQ(nox::MatchPassword(data, password + "x"), nox::PasswordMatch::kNoMatch);
 }

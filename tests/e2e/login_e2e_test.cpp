@@ -191,7 +191,7 @@ TEST_F(LoginE2eTest, AutomaticLoginAppliesEducationHighValueByValue) {
 TEST_F(LoginE2eTest, OkButtonLogsInThroughTheWindow) {
   // The password field as the native noxadmin stores "secret": one-way.
   machine_.WriteUserTable(
-      {MakeUser("alice", "$N1$010000$mJ2csaaLjmW9$xHT2/kFNcnAJLKiv", "4096,32776,4")});
+      {MakeUser("alice", "$N1$008000$npt7dIcrtEzz$bUVu0U+JT/nTx3JK", "4096,32776,4")});
   ASSERT_TRUE(machine_.StartExplorer());
   HWND window = machine_.WaitForLoginWindow();
   ASSERT_NE(window, nullptr) << "no login window";
