@@ -2,6 +2,7 @@
 #include <string>
 
 #include "common/ansi_text.h"
+#include "common/password_field.h"
 #include "common/product_registry.h"
 #include "common/regpath.h"
 #include "common/runtime_error.h"
@@ -18,10 +19,10 @@ constexpr int kNameUnseen = 0;
 constexpr int kWrongPassword = 1;
 constexpr int kMatched = 3;
 
-// The user name and password of the last login, one line each.
-long WriteCurrentUserFile(const std::string& system_directory, const std::string& name,
-                          const std::string& password) {
-  return platform::WriteWholeFile(system_directory + "user.cur", name + "\r\n" + password + "\r\n");
+// The user name of the last login and an empty line where the password
+// once was: every account can read the file.
+long WriteCurrentUserFile(const std::string& system_directory, const std::string& name) {
+  return platform::WriteWholeFile(system_directory + "user.cur", name + "\r\n\r\n");
 }
 
 }  // namespace
@@ -33,7 +34,8 @@ std::string frmLogin::password_verify(const std::string& name, const std::string
   UserRecord record = table.Record(n);
   while (record.TrimmedName() != "EOF") {
     const bool same_name = EqualsIgnoreCase(record.TrimmedName(), name);
-    if (same_name && TrimBlanks(FieldText(record.password)) == password) {
+    // A one-way field that this Windows cannot check (9x) matches nothing.
+    if (same_name && MatchPassword(FieldText(record.password), password) == PasswordMatch::kMatch) {
       state = kMatched;
       current_record_number = std::to_string(n);
       ComputeSessionMinutes(n, record);
@@ -81,14 +83,14 @@ bool frmLogin::CompleteLogin(LoginVariant variant) {
   if (variant == LoginVariant::kOkButton) {
     visible = false;
     if (on_hide) on_hide();
-    const long error = WriteCurrentUserFile(system_directory, Text1[0].text, Text1[1].text);
+    const long error = WriteCurrentUserFile(system_directory, Text1[0].text);
     // Without the record of who logged in the login must not go on.
     if (error != platform::kSuccess) {
       const int32_t number = FileErrorNumber(error);
       return fail(number, StandardErrorText(number));
     }
   } else if (variant == LoginVariant::kAutomaticB) {
-    WriteCurrentUserFile(system_directory, Text1[0].text, Text1[1].text);
+    WriteCurrentUserFile(system_directory, Text1[0].text);
   }
   IgnoreErrors([&] { RegWrite(kLoggedOnRecordValue, current_record_number, platform::kRegSz); });
   if (automatic) {

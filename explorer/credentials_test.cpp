@@ -25,8 +25,12 @@ class CredentialsTest : public ::testing::Test {
 };
 
 TEST_F(CredentialsTest, PasswordVerifyFindsTheFirstRecordWhosePasswordMatches) {
+  // erin's field is the one-way form of "Teacher 1"; fay's is damaged.
+  const std::string erin = "$N1$008000$FS/cFuqVM8Tg$TNuZ7rAaFNVTjRo5";
+  const std::string fay = "$N1$999999$FS/cFuqVM8Tg$TNuZ7rAaFNVTjRo5";
   PutUserTable({MakeUser("alice", "one"), MakeUser("ALICE", "Two"), MakeUser("bob", ""),
-                MakeUser("Alice", "three"), MakeUser("  carol  ", "  pw  ")});
+                MakeUser("Alice", "three"), MakeUser("  carol  ", "  pw  "), MakeUser("erin", erin),
+                MakeUser("fay", fay)});
   struct Case {
     const char* name;
     const char* password;
@@ -43,6 +47,10 @@ TEST_F(CredentialsTest, PasswordVerifyFindsTheFirstRecordWhosePasswordMatches) {
       {"bob", "", "Correct_password", "3"},
       {"bob", " ", "password", ""},
       {"carol", "pw", "Correct_password", "5"},
+      {"Erin", "Teacher 1", "Correct_password", "6"},
+      {"erin", "teacher 1", "password", ""},
+      {"erin", erin.c_str(), "password", ""},
+      {"fay", fay.c_str(), "password", ""},
       {"dave", "", "name", ""},
       {"", "", "name", ""},
   };
@@ -86,7 +94,7 @@ TEST_F(CredentialsTest, OkKeepsTheUserNameOfTheLastAutomaticLogin) {
   form_.Text1[0].text = "Alice";
   form_.Text1[1].text = "a";
   Ends([&] { form_.cmdOK_Click(); });
-  EXPECT_EQ(fake::FileBytes(std::string(kSystemDir) + "user.cur"), "Alice\r\na\r\n");
+  EXPECT_EQ(fake::FileBytes(std::string(kSystemDir) + "user.cur"), "Alice\r\n\r\n");
   EXPECT_EQ(RegText(platform::kLocalMachine, kNetsieveKey, "UserName"), "earlier");
 }
 

@@ -8,7 +8,9 @@
 ;            -DNOX_README=<README.md> -DNOX_OUTPUT=<Nox-Setup.exe> nox.nsi
 ;
 ; Command line of the installer:
-;   /S  /D=FOLDER (last)  /PASSWORD=TEXT  /SHELL=0|1  /MASTER=FOLDER
+;   /S  /D=FOLDER (last)  /PASSWORD=TEXT  /NOPASSWORD  /SHELL=0|1  /MASTER=FOLDER
+; A silent install with no password stored and none given is refused unless
+; /NOPASSWORD says so: without a password any command line uninstalls.
 ; of the uninstaller (Uninstall.exe in the install folder):
 ;   /S  /PASSWORD=TEXT
 ; Exit codes: 0 done, 1 cancelled or failed, 2 refused (bad password or bad
@@ -67,6 +69,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) Quillon"
 Var password     ; /PASSWORD= or the password page; empty: none given
 Var shell        ; "1" registers the login program as the shell
 Var master       ; /MASTER=, empty when not given
+Var nopassword   ; "1": /NOPASSWORD, a silent install may store none
 Var asked_folder ; /D=, empty when not given
 Var mutex
 Var page_first   ; the password page's two fields
@@ -277,6 +280,8 @@ Function TakeSwitch
   ${If} $6 S== "/S"
   ${OrIf} $6 S== "/NCRC"
     Return
+  ${ElseIf} $6 == "/NOPASSWORD"
+    StrCpy $nopassword 1
   ${ElseIf} $6 == "/SHELL=0"
     StrCpy $shell 0
   ${ElseIf} $6 == "/SHELL=1"
@@ -294,7 +299,7 @@ Function TakeSwitch
     ${If} $7 == "/MASTER="
       StrCpy $master $8
     ${Else}
-      !insertmacro Leave ${kRefused} "Unknown switch: $6$\r$\nSwitches: /S /D=FOLDER /PASSWORD=TEXT /SHELL=0 /MASTER=FOLDER"
+      !insertmacro Leave ${kRefused} "Unknown switch: $6$\r$\nSwitches: /S /D=FOLDER /PASSWORD=TEXT /NOPASSWORD /SHELL=0 /MASTER=FOLDER"
     ${EndIf}
   ${EndIf}
 FunctionEnd
@@ -305,6 +310,23 @@ Function .onInit
   Call TakeMutex
   Call ParseCommandLine
   Call UnpackTessel
+  Call RequireSilentPassword
+FunctionEnd
+
+; A silent install leaves with 2 when no password is stored and none is
+; given, unless /NOPASSWORD asked for exactly that.
+Function RequireSilentPassword
+  ${IfNot} ${Silent}
+  ${OrIf} $password != ""
+  ${OrIf} $nopassword == 1
+    Return
+  ${EndIf}
+  Push ${kNoPassword}
+  Call CheckPassword
+  Pop $0
+  ${If} $0 = -2
+    !insertmacro Leave ${kRefused} "No administrator password is stored and none was given: give /PASSWORD=TEXT, or /NOPASSWORD to let any command line uninstall Nox. Nothing was installed."
+  ${EndIf}
 FunctionEnd
 
 ; Two password fields, filled with /PASSWORD= when it was given; left empty
@@ -632,11 +654,21 @@ Function un.RemoveFiles
   RMDir /REBOOTOK $INSTDIR
 FunctionEnd
 
+; The administrator password's key and the keys of ours above it, when
+; nothing else is left in them.
+Function un.RemoveOwnKeys
+  DeleteRegKey HKLM "${kNoxKey}\CurrentVersion\Wardkeep"
+  DeleteRegKey /ifempty HKLM "${kNoxKey}\CurrentVersion"
+  DeleteRegKey /ifempty HKLM "${kNoxKey}"
+  DeleteRegKey /ifempty HKLM "Software\Quillon"
+FunctionEnd
+
 Section "Uninstall"
   Call un.CheckAdministrator
   Call un.RemoveService
   Call un.RunClearway
   Call un.RestoreShell
+  Call un.RemoveOwnKeys
   Call un.RemoveFiles
   DeleteRegKey HKLM "${kUninstallKey}"
   SetErrorLevel ${kOk}

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/password_field.h"
 #include "tessel/cipher_core.h"
 #include "tessel/test_library.h"
 
@@ -98,17 +99,23 @@ TEST_F(PasswordStoreTest, CallersBufferHoldsTheCipherBlock) {
   EXPECT_EQ(buffer_[81], 0x5c);
 }
 
-TEST_F(PasswordStoreTest, StoredFormIsTheCipheredNameAndData) {
-  ASSERT_EQ(Set("Ad1min"), -1);
+// The verifier, as the native build computes it, matches only the password.
+void ExpectVerifierOf(const std::string& password) {
   const std::vector<StoredValue> values = WardkeepValues();
   ASSERT_EQ(values.size(), 1u);
-  EXPECT_NE(values[0].name, "Password");
-  EXPECT_EQ(values[0].name, StoredForm("Password"));
+  EXPECT_EQ(values[0].name, "Verifier");
   EXPECT_EQ(values[0].type, static_cast<DWORD>(REG_SZ));
   // The library gives the registry no terminator; the ANSI call may store one.
   std::string data = values[0].data;
   if (!data.empty() && data.back() == '\0') data.pop_back();
-  EXPECT_EQ(data, StoredForm("Ad1min"));
+  EXPECT_EQ(data.substr(0, 11), "$N1$008000$");
+  EXPECT_EQ(nox::MatchPassword(data, password), nox::PasswordMatch::kMatch);
+  EXPECT_EQ(nox::MatchPassword(data, password + "x"), nox::PasswordMatch::kNoMatch);
+}
+
+TEST_F(PasswordStoreTest, StoredFormIsAOneWayVerifierAndNoCipher) {
+  ASSERT_EQ(Set("Ad1min"), -1);
+  ExpectVerifierOf("Ad1min");
 }
 
 TEST_F(PasswordStoreTest, ValueWrittenByAnEarlierInstallationIsReadable) {
@@ -121,6 +128,11 @@ TEST_F(PasswordStoreTest, ValueWrittenByAnEarlierInstallationIsReadable) {
   RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
                  static_cast<DWORD>(data.size()));
   RegCloseKey(key);
+  EXPECT_EQ(check_password_("from Before"), 0);
+  EXPECT_EQ(WardkeepValues().size(), 1u);
+  EXPECT_EQ(check_password_("from before"), -1);
+  // Its first match replaces the reversible value by a verifier.
+  ExpectVerifierOf("from before");
   EXPECT_EQ(check_password_("from before"), -1);
   EXPECT_EQ(check_password_("from Before"), 0);
 }
@@ -148,8 +160,8 @@ TEST_F(PasswordStoreTest, EmptyOrOverlongPasswordIsNotStored) {
 }
 
 // A password whose cipher block has a zero byte within its first length + 1
-// bytes would be stored cut short and never match again: it is refused.
-TEST_F(PasswordStoreTest, PasswordThatCannotBeStoredWholeIsRefused) {
+// bytes could not be stored ciphered; its verifier holds it whole.
+TEST_F(PasswordStoreTest, PasswordWhoseCipherHoldsAZeroIsStoredWhole) {
   const std::string unstorable = "Login6word";
   char block[81] = {};
   std::memcpy(block, unstorable.data(), unstorable.size());
@@ -157,10 +169,10 @@ TEST_F(PasswordStoreTest, PasswordThatCannotBeStoredWholeIsRefused) {
   ASSERT_LT(std::strlen(block), unstorable.size() + 1) << "the case needs a zero in the block";
 
   ASSERT_EQ(Set("kept"), -1);
-  EXPECT_EQ(Set(unstorable), 0);
-  EXPECT_EQ(std::string(buffer_), unstorable);
-  EXPECT_EQ(check_password_(unstorable.c_str()), 0);
-  EXPECT_EQ(check_password_("kept"), -1);
+  EXPECT_EQ(Set(unstorable), -1);
+  EXPECT_EQ(std::string(buffer_, 81), std::string(block, 81));
+  EXPECT_EQ(check_password_(unstorable.c_str()), -1);
+  EXPECT_EQ(check_password_("kept"), 0);
 }
 
 }  // namespace

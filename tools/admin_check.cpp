@@ -7,6 +7,7 @@
 
 #include "common/catalogue.h"
 #include "common/level_triple.h"
+#include "common/password_field.h"
 #include "common/runtime_error.h"
 #include "explorer/write_settings_parts.h"
 #include "tools/admin_session.h"
@@ -148,6 +149,32 @@ void CheckProgramList(Report& report, const std::string& where, Session& session
   }
 }
 
+bool HasPlainPassword(const UserRecord& record) {
+  const std::string stored = TrimBlanks(FieldText(record.password));
+  return !stored.empty() && !IsOneWayPasswordField(stored);
+}
+
+// Hashes every plain password of the table, the records behind "EOF"
+// included, in one replace of USER.TBL; nothing else changes.
+void HashPlainPasswords(Session& session) {
+  UserTable table = session.LoadTable();
+  int hashed = 0;
+  for (int n = 1; n <= table.record_count(); ++n) {
+    UserRecord& record = table.record(n);
+    if (!HasPlainPassword(record)) continue;
+    const std::optional<std::string> field = HashPassword(TrimBlanks(FieldText(record.password)));
+    if (!field) {
+      throw Failure("this Windows has no PBKDF2 (bcrypt.dll): no password was hashed");
+    }
+    SetFieldText(record.password, *field);
+    ++hashed;
+  }
+  if (hashed == 0) return;
+  session.Save(table, {});
+  session.out() << "Hashed " << hashed << (hashed == 1 ? " password" : " passwords")
+                << " stored in plain text\n";
+}
+
 void CheckUser(Report& report, Session& session, const UserTable& table, int n,
                std::map<std::string, int>& first_of_name) {
   const UserRecord& record = table.record(n);
@@ -164,6 +191,11 @@ void CheckUser(Report& report, Session& session, const UserTable& table, int n,
     report.Add(where,
                "\".Default\" with an empty password: the machine logs in as this user "
                "without asking whenever the logon name is not a user");
+  }
+  if (HasPlainPassword(record)) {
+    report.Add(where,
+               "password stored in plain text: anyone who can log in can read it in USER.TBL "
+               "(\"noxadmin check --fix\" hashes it)");
   }
   CheckTriple(report, where, record);
   if (record.network_level < 0 || record.network_level > 3) {
@@ -257,7 +289,8 @@ void CheckProtection(Report& report, Session& session) {
 
 }  // namespace
 
-int Check(Session& session, const ParsedArgs&) {
+int Check(Session& session, const ParsedArgs& args) {
+  if (args.Has("fix")) HashPlainPasswords(session);
   Report report(session.out());
   CheckUserTable(report, session);
   CheckSettings(report, session);

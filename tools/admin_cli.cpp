@@ -169,8 +169,9 @@ const std::vector<Command>& Commands() {
       {"check",
        "",
        "report everything in the tables that would fail or surprise at login",
-       "Exit status 1 when any problem is found.",
-       {},
+       "Exit status 1 when any problem is found. With --fix, every password stored in plain "
+       "text is hashed first, in one replace of USER.TBL.",
+       {{"fix", false, "hash the passwords stored in plain text"}},
        0,
        0,
        Check},

@@ -2,10 +2,12 @@
 // running the login program's own WriteSettings on the in-memory platform
 // with the tables loaded, and comparing the simulated registry and files
 // before and after.
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <ostream>
 #include <set>
+#include <sstream>
 
 #include "clasps/clasps.h"
 #include "common/gcc_false_positives.h"
@@ -299,6 +301,12 @@ std::string ReadableValue(const fake::RegValueInfo& value) {
   }
 }
 
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+
+bool HasControl(const std::string& text) {
+  return std::any_of(text.begin(), text.end(), IsControl);
+}
+
 std::string RegFileText(const std::string& text) {
   std::string escaped;
   for (char c : text) {
@@ -308,11 +316,36 @@ std::string RegFileText(const std::string& text) {
   return escaped;
 }
 
+// A comment's text kept on its one line: control characters as \xNN, so
+// that no text from the tables can start a line of its own.
+std::string RegComment(const std::string& text) {
+  std::string shown;
+  for (char c : text) {
+    shown += IsControl(c) ? "\\x" + Hex(static_cast<unsigned char>(c), 2) : std::string(1, c);
+  }
+  return shown;
+}
+
+// A key or value name holding a control character has no form in a .reg
+// file that regedit reads back as the same name.
+const std::string& RegFileName(const std::string& name, const char* what) {
+  if (HasControl(name)) {
+    throw Failure(std::string("the plan writes a ") + what + " whose name holds \"" +
+                  RegComment(name) +
+                  "\", with a line break or control character that a .reg file cannot hold; "
+                  "use --format text");
+  }
+  return name;
+}
+
 NOX_GCC12_BUG105329_BEGIN
 std::string RegFileValue(const fake::RegValueInfo& value) {
-  const std::string name = value.name.empty() ? "@" : "\"" + RegFileText(value.name) + "\"";
+  const std::string name =
+      value.name.empty() ? "@" : "\"" + RegFileText(RegFileName(value.name, "value")) + "\"";
   switch (value.type) {
     case platform::kRegSz:
+      // A text with a line break or control character goes as its bytes.
+      if (HasControl(TextOf(value.data))) return name + "=hex(1):" + HexBytes(value.data);
       return name + "=\"" + RegFileText(TextOf(value.data)) + "\"";
     case platform::kRegDword:
       return name + "=dword:" + Hex(DwordOf(value.data), 8);
@@ -397,27 +430,32 @@ void PrintText(std::ostream& out, const PlanResult& result) {
 }
 
 void PrintRegFile(std::ostream& out, const PlanResult& result, const std::string& title) {
-  out << "REGEDIT4\r\n\r\n; " << title << "\r\n";
+  // Built whole first: a name that cannot be written leaves no half file.
+  std::ostringstream file;
+  file << "REGEDIT4\r\n\r\n; " << RegComment(title) << "\r\n";
   if (result.failure) {
-    out << "; the login fails with error " << result.failure->number() << " ("
-        << result.failure->description() << ") after these changes\r\n";
+    file << "; the login fails with error " << result.failure->number() << " ("
+         << RegComment(result.failure->description()) << ") after these changes\r\n";
   }
-  for (const std::string& line : result.file_lines) out << "; file " << line << "\r\n";
+  for (const std::string& line : result.file_lines) file << "; file " << RegComment(line) << "\r\n";
   for (const fake::ProgramStart& start : result.programs) {
-    out << "; starts " << start.command_line << "\r\n";
+    file << "; starts " << RegComment(start.command_line) << "\r\n";
   }
-  for (const std::string& key : result.deleted_keys) out << "\r\n[-" << key << "]\r\n";
+  for (const std::string& key : result.deleted_keys) {
+    file << "\r\n[-" << RegFileName(key, "key") << "]\r\n";
+  }
   ForEachKey(result.deleted_values,
              [&](const std::string& key, const std::vector<ValueChange>& values) {
-               out << "\r\n[" << key << "]\r\n";
+               file << "\r\n[" << RegFileName(key, "key") << "]\r\n";
                for (const ValueChange& change : values) {
-                 out << "\"" << RegFileText(change.value.name) << "\"=-\r\n";
+                 file << "\"" << RegFileText(RegFileName(change.value.name, "value")) << "\"=-\r\n";
                }
              });
   ForEachKey(result.written, [&](const std::string& key, const std::vector<ValueChange>& values) {
-    out << "\r\n[" << key << "]\r\n";
-    for (const ValueChange& change : values) out << RegFileValue(change.value) << "\r\n";
+    file << "\r\n[" << RegFileName(key, "key") << "]\r\n";
+    for (const ValueChange& change : values) file << RegFileValue(change.value) << "\r\n";
   });
+  out << file.str();
 }
 
 platform::LocalTime LoginTime(Session& session, const ParsedArgs& args) {

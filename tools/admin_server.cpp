@@ -530,13 +530,17 @@ void AdminApi::User(const httplib::Request& request, httplib::Response& response
   Session session(context, target_.dir, target_.prefix);
   JsonObject fields;
   int n = 0;
+  std::string password;
   try {
     const UserTable table = session.LoadTable();
     n = session.FindUser(table, *typed);
     const UserDraft draft = session.LoadDraft(table, n);
+    // The stored password never leaves the tables: the form starts empty.
     for (const FieldInfo& field : kFields) {
-      fields.Text(field.name, AnsiToUtf8(FieldValue(draft, field.name)));
+      const bool hidden = std::string_view(field.name) == "password";
+      fields.Text(field.name, hidden ? "" : AnsiToUtf8(FieldValue(draft, field.name)));
     }
+    password = PasswordState(draft.record);
   } catch (const Failure& error) {
     return SendError(response, 404, OutputToUtf8(error.what()));
   }
@@ -545,6 +549,7 @@ void AdminApi::User(const httplib::Request& request, httplib::Response& response
            JsonObject()
                .Number("n", n)
                .Text("name", name)
+               .Text("password", password)
                .Raw("fields", fields.Done())
                .Text("show", OutputToUtf8(show.out + show.err))
                .Done());
@@ -563,9 +568,11 @@ void AdminApi::SetUser(const httplib::Request& request, httplib::Response& respo
   for (const std::string& field : editable) {
     if (!request.has_param(field)) continue;
     args.push_back("--" + field + "=" + request.get_param_value(field));
+    // A new password replaces whatever is stored, which the page never sees.
+    if (field == "password") continue;
     expectations.push_back("--expect=" + field + "=" + Required(request, ("was." + field).c_str()));
   }
-  if (expectations.empty()) throw std::invalid_argument("the request changes no field");
+  if (args.size() == 2) throw std::invalid_argument("the request changes no field");
   args.insert(args.end(), expectations.begin(), expectations.end());
   args.insert(args.end(), {"--", name});
   const Outcome outcome = Run(args);

@@ -230,6 +230,25 @@ TEST(AdminServer, EditsOfAUserChangedElsewhereMergeOrAreRefused) {
   EXPECT_EQ(unchecked->status, 400);
 }
 
+// The page learns whether a password is set, never the stored field, and
+// sets a new one without knowing the old.
+TEST(AdminServer, ThePageNeverSeesAStoredPassword) {
+  TempFolder folder;
+  ASSERT_EQ(RunIn(folder, {"user", "add", "ann", "--password", "old"}).code, 0);
+  Served served(folder);
+  const auto before = served.client().Get(served.base() + "api/user?name=ann");
+  ASSERT_TRUE(before);
+  EXPECT_NE(before->body.find("\"password\":\"set\""), std::string::npos) << before->body;
+  EXPECT_NE(before->body.find("\"password\":\"\""), std::string::npos) << before->body;
+  EXPECT_EQ(before->body.find("$N1$"), std::string::npos) << before->body;
+
+  const auto set = served.Post("api/user/set", {{"name", "ann"}, {"password", "new"}});
+  ASSERT_TRUE(set);
+  EXPECT_EQ(set->status, 200) << set->body;
+  const std::string table = ReadBytes(folder / "USER.TBL");
+  EXPECT_EQ(MatchPassword(table.substr(40, 40), "new"), PasswordMatch::kMatch);
+}
+
 // Two browsers editing two users at once: neither loses the other's edits.
 TEST(AdminServer, EditsOfTwoBrowsersAtOnceAreAllKept) {
   TempFolder folder;

@@ -349,7 +349,7 @@ class CsvImport {
     }
     for (size_t c = 0; c < columns_.size(); ++c) {
       if (c == name_index_ || row[c].empty()) continue;
-      ApplyField(draft, columns_[c], Cell(row[c], columns_[c]));
+      ApplyField(draft, columns_[c], Cell(row[c], columns_[c]), FieldSource::kStored);
     }
     CheckProgramListEdit(draft);
     if (n) {
@@ -420,6 +420,7 @@ int UserShow(Session& session, const ParsedArgs& args) {
   for (const FieldInfo& field : kFields) {
     std::string value = AnsiToOutput(FieldValue(draft, field.name));
     const std::string_view name = field.name;
+    if (name == "password") value = PasswordState(record);
     if (name == "level") value = LevelSummary(record);
     if (name == "minutes") value = MinutesSummary(record, session.context().now);
     if (name == "programs") value = ProgramsSummary(draft);

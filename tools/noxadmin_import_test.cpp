@@ -34,10 +34,14 @@ TEST(NoxadminCsv, ExportThenImportRebuildsTheTablesByteForByte) {
   EXPECT_EQ(exported.out.substr(0, exported.out.find("\r\n")),
             "name,password,level,minutes,network,start-page,search-page,proxy-http,proxy-https,"
             "proxy-ftp,proxy-gopher,proxy-socks,drives,discs,programs");
-  EXPECT_NE(exported.out.find("\r\nalice,\"a,b \"\"c\"\"\",Education High,60,2,,,,,,,,"
-                              "C=08:00-17:00;D=22:00-06:00,MATHS2000;ATLAS,word.exe;excel.exe\r\n"),
-            std::string::npos)
-      << exported.out;
+  // The password as stored, one-way: the typed text is nowhere.
+  const size_t alice = exported.out.find("\r\nalice,$N1$008000$");
+  ASSERT_NE(alice, std::string::npos) << exported.out;
+  EXPECT_EQ(exported.out.substr(alice + 2 + 6 + 40),
+            ",Education High,60,2,,,,,,,,C=08:00-17:00;D=22:00-06:00,MATHS2000;ATLAS,word.exe;"
+            "excel.exe\r\n" +
+                exported.out.substr(exported.out.find("\r\nZo", alice) + 2));
+  EXPECT_EQ(exported.out.find("a,b"), std::string::npos);
 
   TempFolder rebuilt;
   WriteBytes(rebuilt / "class.csv", exported.out);
@@ -75,7 +79,7 @@ TEST(NoxadminCsv, UpdateTouchesOnlyTheGivenCells) {
   std::string expected = before;
   expected.replace(40, 40, "new" + std::string(37, ' '));
   expected += RecordBytes().Name("bob").Password("b").Triple("0,0,33554432").Int(2671, 4, 45).str();
-  EXPECT_BYTES_EQ(expected, ReadBytes(folder / "USER.TBL"));
+  EXPECT_BYTES_EQ(expected, PlainPasswords(expected, ReadBytes(folder / "USER.TBL")));
 }
 
 TEST(NoxadminCsv, ANameHeldTwiceUpdatesTheFirstRecord) {
@@ -88,7 +92,8 @@ TEST(NoxadminCsv, ANameHeldTwiceUpdatesTheFirstRecord) {
   ASSERT_EQ(result.code, kExitOk) << result.err;
   EXPECT_EQ(result.out, "Added 0 and updated 1 users\n");
   const std::string updated = RecordBytes().Name("dup").Password("x").Triple("0,0,0").str();
-  EXPECT_BYTES_EQ(updated + second, ReadBytes(folder / "USER.TBL"));
+  EXPECT_BYTES_EQ(updated + second,
+                  PlainPasswords(updated + second, ReadBytes(folder / "USER.TBL")));
 }
 
 struct BadCsv {
@@ -124,6 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
         {"name,programs\r\nalice,x.exe\r\nnew,\"a\"\"b.exe\"\r\n", "line 3: programs:"},
         {"name,level\r\nnew,Nonsense\r\n", "line 2: level:"},
         {"name,password\r\nnew,a\r\nNEW,b\r\n", "line 3: name: \"NEW\" is in the file twice"},
+        {"name,password\r\nnew,$N1$999999$AAAAAAAAAAAA$AAAAAAAAAAAAAAAA\r\n",
+         "line 2: password: not a hashed password"},
         {"name,colour\r\nnew,red\r\n", "unknown column \"colour\""},
         {"password\r\nx\r\n", "no \"name\" column"},
         {"name,name\r\nx,y\r\n", "column \"name\" twice"},
@@ -256,6 +263,35 @@ TEST(NoxadminCheck, ACleanTablePasses) {
   const RunResult result = RunIn(folder, {"check"});
   EXPECT_EQ(result.code, kExitOk) << result.out;
   EXPECT_EQ(result.out, "No problems found\n");
+}
+
+TEST(NoxadminCheck, FixHashesThePlainPasswordsAndNothingElse) {
+  TempFolder folder;
+  const std::string hashed = "$N1$008000$FS/cFuqVM8Tg$TNuZ7rAaFNVTjRo5";
+  const std::string before = RecordBytes().Name("alice").Password("pw").Triple("0,0,0").str() +
+                             RecordBytes().Name("bob").Triple("0,0,0").str() +
+                             RecordBytes().Name("carol").Password(hashed).Triple("0,0,0").str() +
+                             RecordBytes().Name("EOF").str() +
+                             RecordBytes().Name("old").Password("x").Triple("0,0,0").str();
+  WriteBytes(folder / "USER.TBL", before);
+  const RunResult found = RunIn(folder, {"check"});
+  const std::string behind_eof =
+      "USER.TBL: record 4 is \"EOF\": the 1 records behind it are never read\n";
+  EXPECT_EQ(found.out, behind_eof +
+                           "USER.TBL record 1 (alice): password stored in plain text: anyone who "
+                           "can log in can read it in USER.TBL (\"noxadmin check --fix\" hashes "
+                           "it)\n2 problems\n");
+  EXPECT_EQ(ReadBytes(folder / "USER.TBL"), before);
+
+  const RunResult fixed = RunIn(folder, {"check", "--fix"});
+  EXPECT_EQ(fixed.out.substr(0, fixed.out.find('\n')), "Hashed 2 passwords stored in plain text");
+  EXPECT_EQ(fixed.out.find("plain text: anyone"), std::string::npos) << fixed.out;
+  const std::string after = ReadBytes(folder / "USER.TBL");
+  EXPECT_NE(after, before);
+  EXPECT_BYTES_EQ(before, PlainPasswords(before, after));
+
+  EXPECT_EQ(RunIn(folder, {"check", "--fix"}).out, behind_eof + "1 problem\n");
+  EXPECT_EQ(ReadBytes(folder / "USER.TBL"), after);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // final-value rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <map>
 #include <sstream>
 
@@ -296,6 +298,40 @@ TEST(NoxadminPlan, WindowsNtAlsoSwitchesTheCommonStartMenu) {
                  "Common Programs", "\"C:\\\\NOX\\\\tmp\\\\Start Menu\\\\Programs\""},
                 {"Policies\\Explorer", "NoFind", Dword(1)}},
                "nt");
+}
+
+// Texts from the tables never start a line, key or value of their own in
+// the .reg file: comments show control characters as \xNN, texts holding
+// them go as hex(1) bytes.
+TEST(NoxadminPlan, TableTextsStayInsideTheirLineOfTheRegFile) {
+  TempFolder folder;
+  const std::string name = "x\r\n[-HKEY_LOCAL_MACHINE\\SYSTEM]";
+  const std::string page = "a\"\\b[\r\n\"c\"=\"d\"\n";
+  RecordBytes record;
+  record.Name(name).Triple("128,0,0").Text(110, 255, page);
+  WriteBytes(folder / "USER.TBL", record.str());
+  const RunResult reg = RunIn(folder, {"plan", name, "--at", "12:30", "--format", "reg"});
+  ASSERT_EQ(reg.code, kExitOk) << reg.err;
+  EXPECT_EQ(reg.out.find("\n[-HKEY_LOCAL_MACHINE\\SYSTEM]"), std::string::npos) << reg.out;
+  EXPECT_EQ(reg.out.find("\n\"c\""), std::string::npos) << reg.out;
+  EXPECT_NE(reg.out.find("; noxadmin plan: x\\x0d\\x0a[-HKEY_LOCAL_MACHINE\\SYSTEM] (record 1)"),
+            std::string::npos)
+      << reg.out;
+  // Every line ends in CR LF and none is a bare CR or LF.
+  size_t lines = 0;
+  for (size_t at = reg.out.find('\n'); at != std::string::npos; at = reg.out.find('\n', at + 1)) {
+    ASSERT_EQ(reg.out[at - 1], '\r') << at;
+    ++lines;
+  }
+  EXPECT_EQ(std::count(reg.out.begin(), reg.out.end(), '\r'), static_cast<long>(lines));
+  std::string hex;
+  for (const char c : page + std::string(255 - page.size(), ' ') + std::string(1, '\0')) {
+    char pair[4];
+    std::snprintf(pair, sizeof pair, ",%02x", static_cast<unsigned char>(c));
+    hex += pair;
+  }
+  EXPECT_NE(reg.out.find("\"Start Page\"=hex(1):" + hex.substr(1) + "\r\n"), std::string::npos)
+      << reg.out;
 }
 
 TEST(NoxadminPlan, AFailingLoginIsReported) {

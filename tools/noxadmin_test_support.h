@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/password_field.h"
 #include "tools/admin_cli.h"
 
 namespace nox::admin::testing_support {
@@ -155,5 +156,23 @@ inline std::string FirstDifference(const std::string& expected, const std::strin
 }
 
 #define EXPECT_BYTES_EQ(expected, actual) EXPECT_EQ(FirstDifference((expected), (actual)), "none")
+
+// `actual` with every password field that holds the one-way form of the
+// plain password `expected` shows there put back to that plain field, so
+// that one byte-exact comparison checks the hash too: a field that does not
+// verify stays and shows as a difference.
+inline std::string PlainPasswords(const std::string& expected, std::string actual) {
+  constexpr size_t kPasswordAt = 40;
+  for (size_t at = kPasswordAt;
+       at + kPasswordFieldLength <= std::min(expected.size(), actual.size()); at += kRecordSize) {
+    const std::string plain = expected.substr(at, kPasswordFieldLength);
+    const std::string stored = actual.substr(at, kPasswordFieldLength);
+    const std::string typed = plain.substr(0, plain.find_last_not_of(' ') + 1);
+    if (IsOneWayPasswordField(stored) && MatchPassword(stored, typed) == PasswordMatch::kMatch) {
+      actual.replace(at, kPasswordFieldLength, plain);
+    }
+  }
+  return actual;
+}
 
 }  // namespace nox::admin::testing_support

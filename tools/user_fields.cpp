@@ -6,6 +6,7 @@
 
 #include "common/catalogue.h"
 #include "common/ole_date.h"
+#include "common/password_field.h"
 #include "common/runtime_error.h"
 #include "tools/admin_files.h"
 #include "tools/admin_text.h"
@@ -260,11 +261,41 @@ std::string JoinList(const std::vector<std::string>& items) {
   return text;
 }
 
+// A typed password is stored one-way; a stored field (an export's cell)
+// that is already one-way is kept as it is, so export and import round-trip.
+void ApplyPassword(UserRecord& record, std::string_view value, FieldSource source) {
+  constexpr std::string_view field = "password";
+  if (IsOneWayPasswordField(value)) {
+    if (source == FieldSource::kTyped) {
+      Refuse(field,
+             "a password cannot begin with \"$N\", a digit and \"$\": that marks a hashed "
+             "password");
+    }
+    if (!ParsePasswordHash(value)) {
+      Refuse(field, "not a hashed password this version can check");
+    }
+    StoreText(record.password, field, value);
+    return;
+  }
+  if (!value.empty() && (value.front() == ' ' || value.back() == ' ')) {
+    Refuse(field, "a password cannot begin or end with a blank (the login program trims them)");
+  }
+  StoreText(record.password, field, value);
+  // An empty password stays empty: ".Default" logs in by it without asking.
+  if (value.empty()) return;
+  const std::optional<std::string> hashed = HashPassword(value);
+  if (!hashed) {
+    Refuse(field, "this Windows has no PBKDF2 (bcrypt.dll), so the password cannot be hashed");
+  }
+  SetFieldText(record.password, *hashed);
+}
+
 }  // namespace
 
 const std::vector<FieldInfo> kFields = {
     {"name", "NAME", "login name, at most 40 characters"},
-    {"password", "TEXT", "password, at most 40 characters, letter case counts"},
+    {"password", "TEXT",
+     "password, at most 40 characters, letter case counts; stored hashed (one-way)"},
     {"level", "LEVEL",
      "a level name (\"Education High\", see \"noxadmin levels\") or a triple "
      "m1,m2,m3"},
@@ -320,17 +351,15 @@ std::optional<std::string> UserNameProblem(std::string_view name) {
   return std::nullopt;
 }
 
-void ApplyField(UserDraft& draft, std::string_view field, std::string_view value) {
+void ApplyField(UserDraft& draft, std::string_view field, std::string_view value,
+                FieldSource source) {
   UserDraft updated = draft;
   UserRecord& record = updated.record;
   if (field == "name") {
     if (std::optional<std::string> problem = UserNameProblem(value)) Refuse("name", *problem);
     SetFieldText(record.user_name, value);
   } else if (field == "password") {
-    if (!value.empty() && (value.front() == ' ' || value.back() == ' ')) {
-      Refuse(field, "a password cannot begin or end with a blank (the login program trims them)");
-    }
-    StoreText(record.password, field, value);
+    ApplyPassword(record, value, source);
   } else if (field == "level") {
     ApplyLevel(record, value);
   } else if (field == "minutes") {
@@ -360,6 +389,12 @@ void ApplyField(UserDraft& draft, std::string_view field, std::string_view value
     if (!found) throw Refusal("no field \"" + std::string(field) + "\"");
   }
   draft = updated;
+}
+
+std::string PasswordState(const UserRecord& record) {
+  const std::string stored = TrimBlanks(FieldText(record.password));
+  if (stored.empty()) return "not set";
+  return IsOneWayPasswordField(stored) ? "set" : "set, in plain text";
 }
 
 std::string FieldValue(const UserDraft& draft, std::string_view field) {

@@ -38,10 +38,15 @@ extern const std::vector<FieldInfo> kFields;
 // "drive" (one letter, command line only) is not a CSV column.
 bool IsField(std::string_view name);
 
+// Where a value comes from: typed by an administrator, or a stored field
+// as export wrote it (a hashed password is then taken as it is).
+enum class FieldSource { kTyped, kStored };
+
 // Stores `value` (in the tables' code page) into the field. Raises Refusal
 // naming the field when the value does not fit or means nothing; the draft
 // is unchanged then.
-void ApplyField(UserDraft& draft, std::string_view field, std::string_view value);
+void ApplyField(UserDraft& draft, std::string_view field, std::string_view value,
+                FieldSource source = FieldSource::kTyped);
 
 // Refusal when an edit replaced one section of a missing or short program
 // list file and the other section, which the file cannot supply, is needed.
@@ -50,6 +55,10 @@ void CheckProgramListEdit(const UserDraft& draft);
 // Why `name` cannot be a user name, or nothing when it can (uniqueness is
 // the table's business).
 std::optional<std::string> UserNameProblem(std::string_view name);
+
+// What an administrator may see of the password: "not set", "set" (stored
+// one-way) or "set, in plain text" (anyone can read it in USER.TBL).
+std::string PasswordState(const UserRecord& record);
 
 // The field's value as ApplyField takes it back (the CSV cell of export).
 std::string FieldValue(const UserDraft& draft, std::string_view field);

@@ -279,9 +279,10 @@ class AdminPageTest(unittest.TestCase):
         page.fill(page.field('minutes'), '60')
         page.click_and_wait_for_status(page.button('Save'))
         shown = self.show('alice')
-        self.assertRegex(shown, r'password +elsewhere\n')
+        self.assertRegex(shown, r'password +set\n')
         self.assertRegex(shown, r'minutes +60 per day')
-        self.assertEqual(page.field('password').get_attribute('value'), 'elsewhere')
+        self.assertEqual(page.field('password').get_attribute('value'), '')
+        self.assertEqual(page.by_id('f-password-state').text, 'Password: set')
 
     def test_unsaved_changes_are_not_dropped_unasked(self):
         noxadmin(self.folder, 'user', 'add', 'bob')

@@ -24,6 +24,7 @@ using nox::e2e::OwnDirectory;
 constexpr const char* kUninstallKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Nox";
 constexpr const char* kNoxKey = "Software\\Quillon\\Nox";
+constexpr const char* kWardkeepKey = "Software\\Quillon\\Nox\\CurrentVersion\\Wardkeep";
 constexpr const char* kWinlogonKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 constexpr const char* kExplorerPolicies =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
@@ -108,17 +109,6 @@ void StorePassword(std::string password) {
 // keep. The cipher adds a fixed keystream: a character equal to the
 // keystream byte at its position ciphers to zero. Empty when the keystream
 // has no printable byte.
-std::string PasswordTheStoreRefuses() {
-  char block[tessel::kBlockLength + 1] = "a";
-  if (tessel::EncryptBlockPortable(block) < 0) return "";
-  // Beyond the text the block is the keystream itself.
-  for (size_t i = 1; i < tessel::kBlockLength; ++i) {
-    const unsigned char key = static_cast<unsigned char>(block[i]);
-    if (key > ' ' && key < 0x7F && key != '"') return std::string(i, 'a') + static_cast<char>(key);
-  }
-  return "";
-}
-
 std::string ShellValue() {
   return ReadText(HKEY_LOCAL_MACHINE, kWinlogonKey, "Shell").value_or("<none>");
 }
@@ -199,6 +189,7 @@ class InstallerE2eTest : public ::testing::Test {
     EXPECT_FALSE(ReadText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"));
     EXPECT_FALSE(ReadText(HKEY_LOCAL_MACHINE, kNoxKey, "PreviousShell"));
     EXPECT_FALSE(NoxServiceState());
+    EXPECT_FALSE(ReadText(HKEY_LOCAL_MACHINE, kWardkeepKey, "Verifier"));
   }
 
   // A user table and a restriction of an earlier login, which Clearway.exe
@@ -278,11 +269,12 @@ struct FolderCase {
 
 TEST_F(InstallerE2eTest, FolderAndShellSwitches) {
   const FolderCase cases[] = {
-      {"/S /D=C:\\nox-e2e\\Lab PCs\\Nox", kBlankFolder,
+      {"/S /NOPASSWORD /D=C:\\nox-e2e\\Lab PCs\\Nox", kBlankFolder,
        "\"C:\\nox-e2e\\Lab PCs\\Nox\\explorer.exe\""},
-      {"/S /D=C:\\nox-e2e\\Plain", kPlainFolder, "C:\\nox-e2e\\Plain\\explorer.exe"},
-      {"/S /SHELL=1 /D=C:\\nox-e2e\\Plain", kPlainFolder, "C:\\nox-e2e\\Plain\\explorer.exe"},
-      {"/S /SHELL=0 /D=C:\\nox-e2e\\Lab PCs\\Nox", kBlankFolder, nullptr},
+      {"/S /NOPASSWORD /D=C:\\nox-e2e\\Plain", kPlainFolder, "C:\\nox-e2e\\Plain\\explorer.exe"},
+      {"/S /NOPASSWORD /SHELL=1 /D=C:\\nox-e2e\\Plain", kPlainFolder,
+       "C:\\nox-e2e\\Plain\\explorer.exe"},
+      {"/S /NOPASSWORD /SHELL=0 /D=C:\\nox-e2e\\Lab PCs\\Nox", kBlankFolder, nullptr},
   };
   for (const FolderCase& c : cases) {
     SCOPED_TRACE(c.arguments);
@@ -305,14 +297,11 @@ TEST_F(InstallerE2eTest, FolderAndShellSwitches) {
 TEST_F(InstallerE2eTest, RefusedCommandLinesInstallNothing) {
   StorePassword("stored-before");
   WriteTextFile("C:\\nox-e2e\\a-file", "x");
-  const std::string refused_by_store = PasswordTheStoreRefuses();
-  ASSERT_FALSE(refused_by_store.empty());
   const struct {
     std::string arguments;
     DWORD exit_code;
   } cases[] = {
       {"/S /PASSWORD=" + std::string(81, 'a') + " /D=C:\\nox-e2e\\Plain", 2},
-      {"/S /PASSWORD=" + refused_by_store + " /D=C:\\nox-e2e\\Plain", 2},
       {"/S /PASSWORD= /D=C:\\nox-e2e\\Plain", 2},
       {"/S /MASTER= /D=C:\\nox-e2e\\Plain", 2},
       {"/S /SHELL=2 /D=C:\\nox-e2e\\Plain", 2},
@@ -331,13 +320,26 @@ TEST_F(InstallerE2eTest, RefusedCommandLinesInstallNothing) {
   DeleteFileA("C:\\nox-e2e\\a-file");
 }
 
+// Without a password any command line uninstalls: a silent install asks
+// for /PASSWORD= or an explicit /NOPASSWORD.
+TEST_F(InstallerE2eTest, SilentInstallWithoutAnyPasswordIsRefused) {
+  EXPECT_EQ(Install("/S /D=C:\\nox-e2e\\Plain"), 2u);
+  EXPECT_FALSE(Exists(kPlainFolder));
+  EXPECT_FALSE(ReadText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"));
+  EXPECT_EQ(ShellValue(), kOriginalShell);
+  ASSERT_EQ(Install("/S /PASSWORD=chalk /SHELL=0 /D=C:\\nox-e2e\\Plain"), 0u);
+  EXPECT_TRUE(ReadText(HKEY_LOCAL_MACHINE, kWardkeepKey, "Verifier"));
+  ASSERT_EQ(Uninstall(kPlainFolder, "/S /PASSWORD=chalk"), 0u);
+  ExpectRemoved(kPlainFolder);
+}
+
 TEST_F(InstallerE2eTest, OneSetupAtATime) {
-  ASSERT_EQ(Install("/S /SHELL=0 /D=C:\\nox-e2e\\Plain"), 0u);
+  ASSERT_EQ(Install("/S /NOPASSWORD /SHELL=0 /D=C:\\nox-e2e\\Plain"), 0u);
   // What a running installer or uninstaller holds.
   HANDLE running = CreateMutexA(nullptr, FALSE, "Global\\Quillon.Nox.Setup");
   ASSERT_NE(running, nullptr);
   PlantRestrictions();
-  EXPECT_EQ(Install("/S /D=C:\\nox-e2e\\Lab PCs\\Nox"), 1u);
+  EXPECT_EQ(Install("/S /NOPASSWORD /D=C:\\nox-e2e\\Lab PCs\\Nox"), 1u);
   EXPECT_EQ(Uninstall(kPlainFolder, "/S"), 1u);
   CloseHandle(running);
   EXPECT_FALSE(Exists(kBlankFolder));
@@ -362,7 +364,9 @@ TEST_F(InstallerE2eTest, UninstallAfterTheFilesWereDeletedByHand) {
 }
 
 TEST_F(InstallerE2eTest, MasterFolderIsWrittenThroughTheInstalledNoxadmin) {
-  ASSERT_EQ(Install("/S /SHELL=0 \"/MASTER=\\\\server\\nox share\" /D=C:\\nox-e2e\\Plain"), 0u);
+  ASSERT_EQ(
+      Install("/S /NOPASSWORD /SHELL=0 \"/MASTER=\\\\server\\nox share\" /D=C:\\nox-e2e\\Plain"),
+      0u);
   const std::optional<std::string> settings = machine_.ReadSystemFile(kSettingsTable);
   ASSERT_TRUE(settings);
   const SettingsRecord record = DecodeSettingsRecord(*settings);

@@ -274,7 +274,9 @@ TEST_F(LoginE2eTest, DateTimePanelThatCannotBeHiddenStillLogsInOnNt) {
 }
 
 TEST_F(LoginE2eTest, OkButtonLogsInThroughTheWindow) {
-  machine_.WriteUserTable({MakeUser("alice", "secret", "4096,32776,4")});
+  // The password field as the native noxadmin stores "secret": one-way.
+  machine_.WriteUserTable(
+      {MakeUser("alice", "$N1$008000$npt7dIcrtEzz$bUVu0U+JT/nTx3JK", "4096,32776,4")});
   ASSERT_TRUE(machine_.StartExplorer());
   HWND window = machine_.WaitForLoginWindow();
   ASSERT_NE(window, nullptr) << "no login window";
@@ -287,7 +289,7 @@ TEST_F(LoginE2eTest, OkButtonLogsInThroughTheWindow) {
   Click(GetDlgItem(window, IDOK));
   ASSERT_TRUE(machine_.WaitForExit()) << "explorer.exe did not end: " << machine_.Diagnose();
 
-  EXPECT_EQ(machine_.ReadSystemFile("user.cur"), "Alice\r\nsecret\r\n");
+  EXPECT_EQ(machine_.ReadSystemFile("user.cur"), "Alice\r\n\r\n");
   EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kNetsieve, "User"), "1");
   EXPECT_FALSE(ReadText(HKEY_LOCAL_MACHINE, kNetsieve, "UserName"));
   EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, Key("Explorer"), "NoRun"), 1u);

@@ -264,7 +264,12 @@
       input.setAttribute('aria-describedby', `${id}-error ${id}-help`);
       block.append(input);
       if (field.name === 'level') block.append(...this.levelExtras(id));
-      if (field.name === 'password') block.append(this.passwordToggle(input));
+      if (field.name === 'password') {
+        const state = element('p', '', 'help');
+        state.id = `${id}-state`;
+        input.placeholder = 'a new password';
+        block.append(state, this.passwordToggle(input));
+      }
       const help = element('p', `${field.valueHelp}: ${field.help}`, 'help');
       help.id = `${id}-help`;
       const error = element('p', '', 'error');
@@ -369,6 +374,7 @@
     openNew() {
       this.loaded = null;
       for (const name of this.fields) this.setValue(name, name === 'network' ? '0' : '');
+      byId('f-password-state').textContent = '';
       this.present('New user', 'Add');
       byId('f-name').focus();
     }
@@ -381,6 +387,7 @@
       }
       this.loaded = answer.body;
       for (const field of this.fields) this.setValue(field, this.loaded.fields[field] ?? '');
+      byId('f-password-state').textContent = `Password: ${this.loaded.password}`;
       byId('user-show').textContent = this.loaded.show || '';
       byId('rename-new').value = this.loaded.name;
       byId('move-position').value = String(this.loaded.n);
