@@ -161,7 +161,7 @@ TEST_F(ServiceLoginTest, WindowLoginThroughTheService) {
   form.Text1[1].text = "chalk";
   EXPECT_TRUE(Ends([&] { form.cmdOK_Click(); }));
   EXPECT_TRUE(ShellStarted());
-  EXPECT_EQ(fake::FileBytes(std::string(kSystemDir) + "user.cur"), "TEACHER\r\nchalk\r\n");
+  EXPECT_EQ(fake::FileBytes(std::string(kSystemDir) + "user.cur"), "TEACHER\r\n\r\n");
   EXPECT_TRUE(fake::FileRestricted(std::string(kSystemDir) + "user.cur"));
   EXPECT_EQ(RegText(platform::kLocalMachine, kNetsieveKey, "User"), "1");
   EXPECT_TRUE(fake::RefusedAccesses().empty());
