@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -473,6 +475,49 @@ TEST_F(RegistryContract, ReadOnlyHandleCannotWrite) {
   ScopedRegKey lister;
   ASSERT_EQ(RegOpenKey(kCurrentUser, kTestKey, kKeyEnumerateSubKeys, lister.receive()), kSuccess);
   EXPECT_EQ(RegQueryValue(lister.get(), "V", nullptr, nullptr, &size), kAccessDenied);
+}
+
+// One path under two roots is two keys; a key closed inside the scope is
+// handed out again, a deleted one is not; none stays open after the scope.
+TEST_F(RegistryContract, KeyCacheScope) {
+  const std::string path = std::string(kTestKey) + "\\Kept";
+  DeleteKeyTree(kLocalMachine, kTestKey);
+#if !defined(_WIN32)
+  const size_t open_before = fake::OpenRegKeyCount();
+#endif
+  {
+    RegKeyCacheScope scope;
+    RegKeyCacheScope inner;
+    const std::pair<RegKey, std::string> marks[] = {{kCurrentUser, "U"}, {kLocalMachine, "M"}};
+    for (const auto& [root, mark] : marks) {
+      ScopedRegKey key;
+      ASSERT_EQ(RegCreateKey(root, path, key.receive()), kSuccess) << mark;
+      ASSERT_EQ(RegSetValue(key.get(), "Root", kRegSz, mark), kSuccess) << mark;
+    }
+    RegKey closed = kNoKey;
+    ASSERT_EQ(RegCreateKey(kCurrentUser, path, &closed), kSuccess);
+    ASSERT_EQ(RegCloseKey(closed), kSuccess);
+    ScopedRegKey again;
+    ASSERT_EQ(RegOpenKey(kCurrentUser, path, kKeyRead, again.receive()), kSuccess);
+    EXPECT_EQ(again.get(), closed);
+    ASSERT_EQ(RegDeleteKey(kCurrentUser, path), kSuccess);
+    ScopedRegKey recreated;
+    ASSERT_EQ(RegCreateKey(kCurrentUser, path, recreated.receive()), kSuccess);
+    EXPECT_EQ(RegSetValue(recreated.get(), "After", kRegSz, "a"), kSuccess);
+  }
+#if !defined(_WIN32)
+  EXPECT_EQ(fake::OpenRegKeyCount(), open_before);
+#endif
+  const std::tuple<RegKey, std::string, long> expected[] = {{kCurrentUser, "Root", kFileNotFound},
+                                                            {kCurrentUser, "After", kSuccess},
+                                                            {kLocalMachine, "Root", kSuccess}};
+  for (const auto& [root, name, result] : expected) {
+    ScopedRegKey key;
+    ASSERT_EQ(RegOpenKey(root, path, kKeyRead, key.receive()), kSuccess) << name;
+    uint32_t size = 0;
+    EXPECT_EQ(RegQueryValue(key.get(), name, nullptr, nullptr, &size), result) << root << name;
+  }
+  DeleteKeyTree(kLocalMachine, kTestKey);
 }
 
 TEST_F(RegistryContract, DeleteValue) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -101,6 +102,29 @@ class ScopedRegKey {
 
  private:
   RegKey key_ = kNoKey;
+};
+
+// Keeps the keys opened or created directly below a predefined root open
+// until the scope ends, so that a run of writes to one key opens it once
+// (each open and close is a round trip to the registry server). A close of
+// such a key inside the scope keeps it open; deleting any key first closes
+// the kept keys nobody holds, and hands none of the earlier ones out again.
+// Starting a program or showing a message box does the same, so that no key
+// is open when the shell starts or kept while the user takes their time.
+// Every key is closed when the scope ends, so none may be held past it.
+// One scope per thread; a scope inside another changes nothing, and outside
+// a scope every call opens and closes as it says.
+class RegKeyCacheScope {
+ public:
+  RegKeyCacheScope();
+  ~RegKeyCacheScope();
+  RegKeyCacheScope(const RegKeyCacheScope&) = delete;
+  RegKeyCacheScope& operator=(const RegKeyCacheScope&) = delete;
+
+  class Cache;
+
+ private:
+  std::unique_ptr<Cache> cache_;
 };
 
 // ----------------------------------------------------------------- version

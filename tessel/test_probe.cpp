@@ -1,5 +1,8 @@
 // Test-only helper program the Win32 tests start:
 //   tessel_probe marker PATH        writes "started" to PATH and ends
+//   tessel_probe held GATE PATH     waits for the file GATE to exist, then
+//                                   writes "released" to PATH and ends (or
+//                                   "gave up" when it never appears)
 //   tessel_probe window TITLE LOG   shows a window captioned TITLE that
 //                                   refuses to end its session, noting each
 //                                   end-of-session message in LOG
@@ -55,6 +58,16 @@ int ShowWindowUntilEnded(const char* title) {
   return static_cast<int>(message.wParam);
 }
 
+int WaitForGate(const char* gate, const char* path) {
+  bool released = false;
+  for (UINT waited = 0; waited < kGiveUpMs && !released; waited += 20) {
+    released = GetFileAttributesA(gate) != INVALID_FILE_ATTRIBUTES;
+    if (!released) Sleep(20);
+  }
+  std::ofstream(path) << (released ? "released" : "gave up");
+  return 0;
+}
+
 int Eject(const char* drive) {
   const HMODULE library = LoadLibraryA("Tessel.dll");
   if (library == nullptr) return 3;
@@ -77,6 +90,7 @@ int main(int argc, char** argv) {
     log_path = argv[3];
     return ShowWindowUntilEnded(argv[2]);
   }
+  if (argc == 4 && std::strcmp(argv[1], "held") == 0) return WaitForGate(argv[2], argv[3]);
   if (argc == 3 && std::strcmp(argv[1], "eject") == 0) return Eject(argv[2]);
   return 1;
 }

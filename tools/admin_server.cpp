@@ -179,6 +179,15 @@ void SendPlain(httplib::Response& response, int status, const std::string& text)
   response.set_content(text, kPlainText);
 }
 
+// A page file or a download. Every answer names its status: the library's
+// own fallback for an unset one depends on the request (206 when it asked for
+// a range), which these answers are not.
+void SendOk(httplib::Response& response, const std::string& content,
+            const std::string& content_type) {
+  response.status = 200;
+  response.set_content(content, content_type);
+}
+
 // The refusals of the command line begin with what they concern
 // ("minutes: ...", "--name: ...", "POSITION: ..."): the form field, when
 // it is one the page has.
@@ -351,7 +360,7 @@ void AdminApi::Handle(const httplib::Request& request, httplib::Response& respon
   const std::string name = route.empty() ? "index.html" : route;
   for (const PageFile& file : PageFiles()) {
     if (file.name == name) {
-      response.set_content(std::string(file.content), std::string(file.content_type));
+      SendOk(response, std::string(file.content), std::string(file.content_type));
       return;
     }
   }
@@ -645,7 +654,7 @@ void AdminApi::Download(const std::string& route, const httplib::Request& reques
     if (outcome.exit != kExitOk)
       return SendOutcome(response, outcome.exit, outcome.out, outcome.err);
     response.set_header("Content-Disposition", "attachment; filename=\"users.csv\"");
-    response.set_content(outcome.out, std::string("text/csv; charset=") + kOutputCharset);
+    SendOk(response, outcome.out, std::string("text/csv; charset=") + kOutputCharset);
     return;
   }
   // plan
@@ -664,7 +673,7 @@ void AdminApi::Download(const std::string& route, const httplib::Request& reques
     response.set_header("Content-Disposition",
                         "attachment; filename=\"" + DownloadName(name, ".reg") + "\"");
   }
-  response.set_content(outcome.out, std::string("text/plain; charset=") + kOutputCharset);
+  SendOk(response, outcome.out, std::string("text/plain; charset=") + kOutputCharset);
 }
 
 // ------------------------------------------------------------------ server

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/runtime_error.h"
+#include "platform/platform.h"
 #include "platform/win32/win32_api.h"
 
 namespace nox::win32 {
@@ -264,6 +265,8 @@ void LoginWindow::RunHandler(Handler&& handler) {
     PullFromControls();
     EnableWindow(disabled, FALSE);
   }
+  // A login runs within one handler: each key it writes is opened once.
+  const platform::RegKeyCacheScope registry_keys;
   try {
     handler();
   } catch (const RuntimeError& error) {

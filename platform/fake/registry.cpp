@@ -7,6 +7,7 @@
 
 #include "platform/fake/fake_state.h"
 #include "platform/platform.h"
+#include "platform/reg_key_cache.h"
 
 namespace platform {
 
@@ -168,7 +169,7 @@ std::shared_ptr<RegNode> NodeAt(RegKey root, const std::string& path) {
 
 }  // namespace
 
-long RegCreateKey(RegKey parent, const std::string& subkey, RegKey* out) {
+long uncached::RegCreateKey(RegKey parent, const std::string& subkey, RegKey* out) {
   *out = kNoKey;
   std::shared_ptr<RegNode> node;
   std::vector<std::string> parts;
@@ -188,7 +189,7 @@ long RegCreateKey(RegKey parent, const std::string& subkey, RegKey* out) {
   return kSuccess;
 }
 
-long RegOpenKey(RegKey parent, const std::string& subkey, uint32_t access, RegKey* out) {
+long uncached::RegOpenKey(RegKey parent, const std::string& subkey, uint32_t access, RegKey* out) {
   *out = kNoKey;
   std::shared_ptr<RegNode> node;
   std::vector<std::string> parts;
@@ -267,7 +268,7 @@ long RegEnumValue(RegKey key, uint32_t index, std::string* name, uint32_t* type,
   return kSuccess;
 }
 
-long RegDeleteKey(RegKey parent, const std::string& subkey) {
+long uncached::RegDeleteKey(RegKey parent, const std::string& subkey) {
   std::shared_ptr<RegNode> node;
   std::vector<std::string> parts;
   if (long error = Resolve(parent, 0, &node)) return error;
@@ -291,7 +292,7 @@ long RegDeleteValue(RegKey key, const std::string& name) {
   return node->values.erase(fake::RegistryNameKey(name)) == 1 ? kSuccess : kFileNotFound;
 }
 
-long RegCloseKey(RegKey key) {
+long uncached::RegCloseKey(RegKey key) {
   if (IsRoot(key)) return kSuccess;
   return TheState().reg_handles.erase(key) == 1 ? kSuccess : kInvalidHandle;
 }

@@ -5,6 +5,7 @@
 
 #include "platform/fake/fake_state.h"
 #include "platform/platform.h"
+#include "platform/reg_key_cache.h"
 
 namespace platform {
 
@@ -79,6 +80,7 @@ std::string GetVolumeLabel(const std::string& drive) {
 LocalTime Now() { return TheState().now; }
 
 bool StartProgram(const std::string& command_line, WindowState state) {
+  ReleaseKeptRegKeys();
   TheState().program_starts.push_back(fake::ProgramStart{command_line, state});
   return TheState().start_program_result;
 }
@@ -106,6 +108,7 @@ bool LibraryLoads(const std::string& library_name) {
 }
 
 int MessageBox(const std::string& text, const std::string& title, uint32_t flags) {
+  ReleaseKeptRegKeys();
   fake::State& state = TheState();
   state.message_boxes.push_back(fake::MessageBoxCall{text, title, flags});
   if (state.message_box_answers.empty()) return kIdOk;

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/reg_key_cache.h"
 #include "platform/win32/user_hive_win32.h"
 #include "platform/win32/win32_api.h"
 
@@ -31,7 +32,7 @@ RegKey FromHkey(HKEY key) {
 
 }  // namespace
 
-long RegCreateKey(RegKey parent, const std::string& subkey, RegKey* out) {
+long uncached::RegCreateKey(RegKey parent, const std::string& subkey, RegKey* out) {
   HKEY key = nullptr;
   char no_class[] = "";
   LONG result = RegCreateKeyExA(ToHkey(parent), subkey.c_str(), 0, no_class, 0, KEY_ALL_ACCESS,
@@ -40,7 +41,7 @@ long RegCreateKey(RegKey parent, const std::string& subkey, RegKey* out) {
   return result;
 }
 
-long RegOpenKey(RegKey parent, const std::string& subkey, uint32_t access, RegKey* out) {
+long uncached::RegOpenKey(RegKey parent, const std::string& subkey, uint32_t access, RegKey* out) {
   HKEY key = nullptr;
   LONG result = RegOpenKeyExA(ToHkey(parent), subkey.c_str(), 0, access, &key);
   *out = result == ERROR_SUCCESS ? FromHkey(key) : kNoKey;
@@ -106,7 +107,7 @@ long RegEnumValue(RegKey key, uint32_t index, std::string* name, uint32_t* type,
   return result;
 }
 
-long RegDeleteKey(RegKey parent, const std::string& subkey) {
+long uncached::RegDeleteKey(RegKey parent, const std::string& subkey) {
   return RegDeleteKeyA(ToHkey(parent), subkey.c_str());
 }
 
@@ -114,7 +115,7 @@ long RegDeleteValue(RegKey key, const std::string& name) {
   return RegDeleteValueA(ToHkey(key), name.c_str());
 }
 
-long RegCloseKey(RegKey key) { return ::RegCloseKey(ToHkey(key)); }
+long uncached::RegCloseKey(RegKey key) { return ::RegCloseKey(ToHkey(key)); }
 
 long RegFlushKey(RegKey key) { return ::RegFlushKey(ToHkey(key)); }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/reg_key_cache.h"
 #include "platform/win32/scoped_handles.h"
 #include "platform/win32/win32_api.h"
 
@@ -129,6 +130,7 @@ LocalTime Now() {
 }
 
 bool StartProgram(const std::string& command_line, WindowState state) {
+  ReleaseKeptRegKeys();
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -175,6 +177,7 @@ bool LibraryLoads(const std::string& library_name) {
 }
 
 int MessageBox(const std::string& text, const std::string& title, uint32_t flags) {
+  ReleaseKeptRegKeys();
   return MessageBoxA(nullptr, text.c_str(), title.c_str(), flags);
 }
 
