@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,49 @@ bool WaitForServiceState(DWORD wanted) {
     Sleep(50);
   }
   return false;
+}
+
+// Every value under the key and its subkeys: "sub\\key|name" -> type:data.
+void Dump(HKEY root, const std::string& path, std::map<std::string, std::string>* out) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  char name[256];
+  BYTE data[4096];
+  for (DWORD i = 0;; ++i) {
+    DWORD name_size = sizeof name, data_size = sizeof data, type = 0;
+    if (RegEnumValueA(key, i, name, &name_size, nullptr, &type, data, &data_size) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    (*out)[path + "|" + name] =
+        std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data), data_size);
+  }
+  std::vector<std::string> subkeys;
+  for (DWORD i = 0;; ++i) {
+    DWORD name_size = sizeof name;
+    if (RegEnumKeyExA(key, i, name, &name_size, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    subkeys.emplace_back(name, name_size);
+  }
+  RegCloseKey(key);
+  for (const std::string& sub : subkeys) Dump(root, path + "\\" + sub, out);
+}
+
+// What a login writes: the user's policies, Internet settings and shell
+// folders, and the machine's values of the login.
+std::map<std::string, std::string> LoginValues() {
+  std::map<std::string, std::string> values;
+  for (const char* key :
+       {kPolicies, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
+        "Software\\Microsoft\\Internet Explorer\\Main",
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+        "Software\\Policies"}) {
+    Dump(HKEY_CURRENT_USER, key, &values);
+  }
+  Dump(HKEY_LOCAL_MACHINE, kNetsieve, &values);
+  return values;
 }
 
 class ServiceLoginE2eTest : public ::testing::Test {
@@ -124,6 +168,36 @@ TEST_F(ServiceLoginE2eTest, AutomaticLoginWritesEveryValueWithoutTheHookLibrary)
   EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, Key("Explorer"), "NoRun"), 1u);
   EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, Key("WinOldApp"), "Disabled"), 1u);
   EXPECT_EQ(machine_.ReadSystemFile("123456789.123"), "panel");
+}
+
+// The same login twice: directly (through CLASPS.dll, no service) and
+// through the service (no CLASPS.dll), from the same start: the same values.
+TEST_F(ServiceLoginE2eTest, TheServiceWritesEveryValueTheDirectLoginWrites) {
+  const std::string hook_library = std::string(kProgramDir) + "\\CLASPS.dll";
+  const auto prepare = [&] {
+    machine_.WriteUserTable({MakeUser(".Default", "", "53520,268433679,3670493")});
+    machine_.WriteSystemFile("Timedate.cpl", "panel");
+    DeleteFileA((machine_.SystemDir() + "123456789.123").c_str());
+    DeleteRegTree(HKEY_CURRENT_USER, kPolicies);
+    DeleteRegTree(HKEY_CURRENT_USER, "Software\\Policies");
+    DeleteRegTree(HKEY_LOCAL_MACHINE, kNetsieve);
+  };
+  prepare();
+  ASSERT_TRUE(CopyFileA((OwnDirectory() + "\\CLASPS.dll").c_str(), hook_library.c_str(), FALSE));
+  ASSERT_TRUE(machine_.StartExplorer());
+  ASSERT_TRUE(machine_.WaitForExit()) << machine_.Diagnose();
+  ExpectShellAndPelorusStarted();
+  const std::map<std::string, std::string> direct = LoginValues();
+
+  prepare();
+  DeleteFileA(hook_library.c_str());
+  StartService();
+  ASSERT_TRUE(machine_.StartExplorer());
+  ASSERT_TRUE(machine_.WaitForExit()) << machine_.Diagnose();
+  machine_.WaitForStarts(4);
+  const std::map<std::string, std::string> through_service = LoginValues();
+  EXPECT_GT(direct.size(), 60u);
+  EXPECT_EQ(through_service, direct);
 }
 
 TEST_F(ServiceLoginE2eTest, WindowLoginAsksTheServiceForTheCheck) {
