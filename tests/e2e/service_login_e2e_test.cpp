@@ -148,12 +148,12 @@ class ServiceLoginE2eTest : public ::testing::Test {
   Machine machine_;
 };
 
-// Wine names every account after the user the service itself runs as, so
-// the automatic login here is B (".Default" without a password); A, by the
-// caller's account name, is tested on the fake.
+// Automatic login A: the caller's account name (Wine names it after the
+// USER of the asking process, here the services', which tests/wine/server
+// starts as the tests' logon name) is a user of the table.
 TEST_F(ServiceLoginE2eTest, AutomaticLoginWritesEveryValueWithoutTheHookLibrary) {
   machine_.WriteUserTable(
-      {MakeUser("teacher", "t", "0,0,0"), MakeUser(".Default", "", kEducationHigh)});
+      {MakeUser("teacher", "t", "0,0,0"), MakeUser("Pupil", "x", kEducationHigh)});
   machine_.WriteSystemFile("Timedate.cpl", "panel");
   StartService();
   ASSERT_TRUE(machine_.StartExplorer());
@@ -162,7 +162,7 @@ TEST_F(ServiceLoginE2eTest, AutomaticLoginWritesEveryValueWithoutTheHookLibrary)
   EXPECT_FALSE(machine_.WaitForMessageBox(&box, 500)) << "the login said something";
   ExpectShellAndPelorusStarted();
   EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kNetsieve, "User"), "2");
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kNetsieve, "UserName"), ".Default" + std::string(32, ' '));
+  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kNetsieve, "UserName"), "Pupil" + std::string(35, ' '));
   EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, Key("System"), "DisableRegistryTools"), 1u);
   EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, Key("System"), "NoAdminPage"), 0u);
   EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, Key("Explorer"), "NoRun"), 1u);

@@ -60,6 +60,11 @@ RegistryChanges() {
     awk -F'\t' '$1 != key { key = $1; print "  " key } { print $2 }'
 }
 
+# Wine names every account after the USER of the asking process, and the
+# service asks in Wine's services, which inherit the first program's
+# environment: the whole machine runs as the logon name.
+export USER=$kLogonName
+
 Title "Making the demo machine (a fresh Wine prefix)"
 NOX_BUILD_DIR=$work/unused "$repo/tests/wine/prefix" "$prefix" >/dev/null
 drive_c=$prefix/drive_c
