@@ -185,7 +185,7 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 Win 'C:\Nox\demo_snapshot.exe' 'C:\MSDOS.SYS' 2>/dev/null | tr -d '\r' | sort >"$work/service.after"
-echo "  explorer.exe (without CLASPS.dll) ended with exit code $status and started:"
+echo "  explorer.exe (without CLASPS.dll) ended with exit code $status; the shell's stand-in noted its start:"
 tr -d '\r' <"$drive_c/nox-e2e/starts.log" | cut -d'|' -f3 | sort | sed 's/^/    /'
 echo "  $(RegistryChanges "$work/service.before" "$work/service.after" | grep -c -- '->') registry values written back by the service into the pupil's hive, for example:"
 RegistryChanges "$work/service.before" "$work/service.after" | grep -- '->' | head -5
