@@ -234,10 +234,10 @@ void frmLogin::WriteSettings() {
   if (IsWindowsNT()) IgnoreErrors([&] { SetStartMenu(static_cast<int32_t>(masks.mask2), 2); });
   ApplyProgramList(current_user, current_record_number, List1);  // 24
   platform::RegFlushKey(platform::kCurrentUser);                 // 25
-  StartShell({{CommandFor(windows_directory + "\\explorer.exe"),
-               platform::WindowState::kMaximizedFocus},
-              {CommandFor(program_directory + "\\pelorus.exe"),
-               platform::WindowState::kMinimizedFocus}});  // 26, 27
+  StartShell(
+      {{CommandFor(windows_directory + "\\explorer.exe"), platform::WindowState::kMaximizedFocus},
+       {CommandFor(program_directory + "\\pelorus.exe"),
+        platform::WindowState::kMinimizedFocus}});  // 26, 27
 }
 
 void frmLogin::StartShell(const std::vector<ProgramToStart>& programs) {

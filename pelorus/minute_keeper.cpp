@@ -39,7 +39,8 @@ MinuteKeeper::MinuteKeeper(KeeperHooks hooks)
     : hooks_(std::move(hooks)), log_off_("Tessel.dll", "LogOff") {}
 
 bool MinuteKeeper::Start() {
-  return Start(RecordNumber(RegReadTrimmed(kLoggedOnRecordValue)), RegReadTrimmed(kLoggedOnNameValue));
+  return Start(RecordNumber(RegReadTrimmed(kLoggedOnRecordValue)),
+               RegReadTrimmed(kLoggedOnNameValue));
 }
 
 bool MinuteKeeper::Start(int32_t record_number, const std::string& user_name) {

@@ -73,8 +73,8 @@ class MinuteKeeperTest : public ::testing::Test {
 
   std::vector<std::string> notices_;
   int expiring_ = 0;
-  MinuteKeeper keeper_{
-      {[this](const std::string& text) { notices_.push_back(text); }, [this] { ++expiring_; }, nullptr}};
+  MinuteKeeper keeper_{{[this](const std::string& text) { notices_.push_back(text); },
+                        [this] { ++expiring_; }, nullptr}};
 };
 
 TEST_F(MinuteKeeperTest, NobodyToKeepChangesNothing) {

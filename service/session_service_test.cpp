@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "common/catalogue.h"
-#include "explorer/login_test_support.h"
 #include "common/session_budget.h"
+#include "explorer/login_test_support.h"
 #include "platform/fake/fake_control.h"
 
 namespace nox::service {
