@@ -2,8 +2,6 @@
 // floor, in one run: automatic login of an "Education High" user, each
 // round timing all three in turn; then the idle service's memory. Run by
 // bench/service_login_bench.sh in a fresh Wine prefix (logon name "pupil").
-#include <psapi.h>
-
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -12,6 +10,8 @@
 
 #include "bench/bench_runs.h"
 #include "platform/win32/scoped_handles.h"
+// After the Win32 header that bench_runs.h brings in, which it needs.
+#include <psapi.h>
 
 namespace {
 
