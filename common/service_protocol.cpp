@@ -33,6 +33,8 @@ std::optional<std::string> Unescape(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
+    // A CR or NUL stands only escaped: one spelling for every text.
+    if (text[i] == '\r' || text[i] == '\0') return std::nullopt;
     if (text[i] != '\\') {
       out += text[i];
       continue;

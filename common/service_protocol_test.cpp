@@ -47,10 +47,15 @@ TEST(ServiceProtocol, MalformedRequestsAreRefused) {
       "NoxService 1\nlogin window\ntrailing\\\npw\n",
       "NoxService 1\nminutes 5\n",
       "NoxService 1\r\nlogin auto\r\n",
+      "NoxService 1\nlogin window\nname\rx\npw\n",
   };
   for (const char* bytes : bad) {
     EXPECT_FALSE(ParseServiceRequest(bytes)) << bytes;
   }
+  // A raw NUL would be a second spelling of "\0".
+  using std::string_view_literals::operator""sv;
+  EXPECT_FALSE(ParseServiceRequest("NoxService 1\nlogin window\nna\0me\npw\n"sv));
+  EXPECT_TRUE(ParseServiceRequest("NoxService 1\nlogin window\nna\\0me\npw\n"sv));
 }
 
 TEST(ServiceProtocol, AnswersCarryMessagesProgramsAndOneResult) {
