@@ -76,7 +76,7 @@ struct Timing {
 };
 
 Timing TimeMinutes() {
-  nox::MinuteKeeper keeper({[](const std::string&) {}, [] {}});
+  nox::MinuteKeeper keeper({[](const std::string&) {}, [] {}, nullptr});
   if (!keeper.Start()) {
     std::fprintf(stderr, "pelorus_bench: the keeper found no user\n");
     std::exit(1);

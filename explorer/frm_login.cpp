@@ -110,7 +110,9 @@ void frmLogin::Form_Load(const std::string& command_line) {
 
   std::string logon_name;
   if (!platform::GetLogonUserName(&logon_name)) {
-    HonourRestartFlag();
+    // The flag is cleared as it is honoured, which only an administrator
+    // may do where the service is installed: there the service decides.
+    if (!service_installed) HonourRestartFlag();
     logon_name.clear();
   }
   Text1[0].text = logon_name;

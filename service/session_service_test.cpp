@@ -134,6 +134,24 @@ TEST_F(ServiceLoginTest, NoServiceInstalledMeansNoQuestionAsked) {
   EXPECT_TRUE(fake::ServiceConnectTimeouts().empty());
 }
 
+// Without a logon name the login program would honour and clear the
+// one-shot "Restart" flag in HKLM; with the service it leaves it alone and
+// asks the service, needing no protected access.
+TEST_F(ServiceLoginTest, NoLogonNameTouchesNothingProtected) {
+  PutUserTable({MakeUser(".Default", "", "0,0,0")});
+  platform::ScopedRegKey key;
+  platform::RegCreateKey(platform::kLocalMachine, "SOFTWARE\\Quillon\\Explorer\\CurrentVersion",
+                         key.receive());
+  platform::RegSetValue(key.get(), "Restart", platform::kRegSz, std::string("1\0", 2));
+  key.Reset();
+  InstallService();
+  fake::FailLogonUserName();
+  frmLogin form;
+  EXPECT_TRUE(Ends([&] { form.Form_Load(""); }));
+  EXPECT_TRUE(ShellStarted());
+  EXPECT_TRUE(fake::RefusedAccesses().empty()) << fake::RefusedAccesses().front();
+}
+
 TEST_F(ServiceLoginTest, WindowLoginThroughTheService) {
   PutUserTable({MakeUser("teacher", "chalk", "1,0,0")});
   InstallService();
