@@ -396,7 +396,9 @@ bool UserHiveMapped();
 
 // Sends one request to the service's pipe "\\.\pipe\NoxService" and
 // returns its answer; false when no service answered (none installed, not
-// started within `connect_timeout_ms`, or the exchange broke off).
+// started within `connect_timeout_ms`, or the exchange broke off). Callers
+// ask only where the service is installed (nox::ServiceInstalled), so a
+// machine without it never waits.
 bool AskService(std::string_view request, uint32_t connect_timeout_ms, std::string* answer);
 
 // Ends a Windows session (WTSLogoffSession, not waiting); false on failure.

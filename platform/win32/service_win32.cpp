@@ -34,7 +34,6 @@ struct UserHiveMapping {
 thread_local UserHiveMapping user_hive_mapping;
 
 constexpr const char* kServicePipe = "\\\\.\\pipe\\NoxService";
-constexpr const char* kServiceKey = "SYSTEM\\CurrentControlSet\\Services\\NoxService";
 constexpr DWORD kRetryPauseMs = 50;
 // How long a started exchange may take: the service serves one request at a
 // time, and a login's work takes a while; a hung service must still not
@@ -52,20 +51,6 @@ constexpr const char* kAdministratorsOnlySddl = "D:P(A;;FA;;;SY)(A;;FA;;;BA)";
 template <typename Function>
 Function Export(const char* library, const char* name) {
   return reinterpret_cast<Function>(FindLibraryExport(library, name));
-}
-
-bool IsNt() {
-  OsVersion version;
-  return GetOsVersion(&version) && version.platform_id == kPlatformNt;
-}
-
-bool ServiceRegistered() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServiceKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
-    return false;
-  }
-  ::RegCloseKey(key);
-  return true;
 }
 
 // Opens the pipe, waiting while every instance is busy or the service is
@@ -115,8 +100,6 @@ ScopedUserHive::~ScopedUserHive() {
 bool UserHiveMapped() { return user_hive_mapping.mapped; }
 
 bool AskService(std::string_view request, uint32_t connect_timeout_ms, std::string* answer) {
-  // Not installed (or not NT, which has none): no waiting for it.
-  if (!IsNt() || !ServiceRegistered()) return false;
   ScopedHandle pipe(ConnectToService(Deadline(connect_timeout_ms)));
   if (!pipe.valid()) return false;
   DWORD mode = PIPE_READMODE_MESSAGE;
