@@ -59,7 +59,10 @@ void frmLogin::cmdOK_Click() {
     CompleteLogin(LoginVariant::kOkButton);
     return;
   }
-  const std::string result = password_verify(Text1[0].text, Text1[1].text);
+  ShowRefusal(password_verify(Text1[0].text, Text1[1].text));
+}
+
+void frmLogin::ShowRefusal(const std::string& result) {
   ShowMessage("Sorry, your " + result + " does not verify. Please check it and try again.",
               platform::kMbOk);
 }

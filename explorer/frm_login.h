@@ -152,6 +152,8 @@ class frmLogin {
 
   // "<product> Message".
   std::string MessageTitle() const { return product_name + " Message"; }
+  // The window's answer to a refused name or password ("name", "password").
+  void ShowRefusal(const std::string& result);
   // A message box titled MessageTitle(), or the outlet's message.
   void ShowMessage(const std::string& text, uint32_t flags);
   // Shows "number: description" with the stop icon.

@@ -55,11 +55,7 @@ void frmLogin::LogInWindowThroughService() {
     return;
   }
   if (FollowServiceAnswer(*answer)) return;
-  if (answer->result == "name" || answer->result == "password") {
-    ShowMessage(
-        "Sorry, your " + answer->result + " does not verify. Please check it and try again.",
-        platform::kMbOk);
-  }
+  if (answer->result == "name" || answer->result == "password") ShowRefusal(answer->result);
 }
 
 bool frmLogin::FollowServiceAnswer(const ServiceAnswer& answer) {
