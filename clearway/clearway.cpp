@@ -2,9 +2,12 @@
 // registry reset pass per HKEY_USERS subkey plus one, the boot options.
 #include "clearway/clearway.h"
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "clearway/snare/traced_routine.h"
+#include "clearway/undo.h"
 #include "common/ansi_text.h"
 #include "common/boot_options.h"
 #include "common/library_binder.h"
@@ -118,9 +121,13 @@ void ResetPass(TracedRoutine& main, double* ie_version) {
   main.Do([&] { RegWrite(Policy("Network,NoWorkgroupContents"), 0, platform::kRegDword); });
   main.Do([&] { RegWrite(Policy("Explorer,NoNetHood"), 0, platform::kRegDword); });
 
+  // The Windows 9x folders: on NT the profile's own folders are elsewhere.
+  bool windows_9x = false;
+  main.Do([&] { windows_9x = !IsWindowsNT(); });
   std::string windows_dir;
   main.Do([&] { windows_dir = WindowsDirectory(); });
   for (const char* key : {"User Shell folders", "Shell folders"}) {
+    if (!windows_9x) break;
     const std::string folders = std::string(kUserExplorer) + key + ",";
     main.Do([&] {
       RegWrite(folders + "Programs", windows_dir + "start menu\\programs", platform::kRegSz);
@@ -157,6 +164,53 @@ void ResetPass(TracedRoutine& main, double* ie_version) {
   main.Do([&] { RegWrite(Policy("Explorer,RestrictRun"), 0, platform::kRegDword); });
   main.Do([&] { platform::RegDeleteKey(platform::kCurrentUser, kRestrictRunKey); });
   RemoveModernSwitches(main);
+}
+
+// One NT profile: its reset pass, then what its journals hold, with its hive
+// standing for the current user's. A hive that cannot be reached is traced
+// and passed over.
+void RestoreProfile(TracedRoutine& main, const Profile& profile, const HiveUndo& machine,
+                    double* ie_version) {
+  MountedProfile mounted(profile);
+  std::optional<platform::ScopedUserHive> hive;
+  if (mounted.error() == platform::kSuccess) hive.emplace(mounted.name());
+  if (!hive || !hive->opened()) {
+    TracedRoutine skipped("hide", "Sub SkipProfile", [&] {
+      return ArgumentList({{"sid", profile.sid},
+                           {"folder", profile.folder},
+                           {"error", std::to_string(mounted.error())}});
+    });
+    return;
+  }
+  const HiveUndo user(platform::kCurrentUser, {ServiceJournalPlace(profile.sid), HiveJournalPlace()});
+  {
+    UndoScope scope(&user, &machine);
+    ResetPass(main, ie_version);
+    main.Do([] { ForgetStartMenuSwitching(1); });
+  }
+  main.Do([&] { user.Restore(); });
+  main.Do([] { platform::RegFlushKey(platform::kCurrentUser); });
+}
+
+// Windows 9x, or an NT whose profiles cannot be listed: the passes over the
+// current user's hive, one per subkey of HKEY_USERS and one more.
+void RestoreCurrentUser(TracedRoutine& main, platform::RegKey users, const HiveUndo& machine,
+                        double* ie_version) {
+  const HiveUndo user(platform::kCurrentUser, {HiveJournalPlace()});
+  {
+    UndoScope scope(&user, &machine);
+    for (uint32_t index = 0;; ++index) {
+      long enumerated = platform::kNoMoreItems;
+      main.Do([&] {
+        std::string subkey;
+        enumerated = platform::RegEnumKey(users, index, &subkey);
+      });
+      ResetPass(main, ie_version);
+      if (enumerated != platform::kSuccess) break;
+    }
+    main.Do([] { ForgetStartMenuSwitching(1); });
+  }
+  main.Do([&] { user.Restore(); });
 }
 
 }  // namespace
@@ -245,21 +299,25 @@ void UninstallMain(const std::string& command_line) {
     }
   });
   double ie_version = 0;
-  for (uint32_t index = 0;; ++index) {
-    long enumerated = platform::kNoMoreItems;
-    routine.Do([&] {
-      std::string subkey;
-      enumerated = platform::RegEnumKey(users.get(), index, &subkey);
-    });
-    ResetPass(routine, &ie_version);
-    if (enumerated != platform::kSuccess) break;
+  const HiveUndo machine(platform::kLocalMachine, {MachineJournalPlace()});
+  std::vector<Profile> profiles;
+  routine.Do([&] {
+    if (IsWindowsNT()) profiles = ListProfiles();
+  });
+  if (profiles.empty()) {
+    RestoreCurrentUser(routine, users.get(), machine, &ie_version);
+  } else {
+    for (const Profile& profile : profiles) RestoreProfile(routine, profile, machine, &ie_version);
   }
   routine.Do([&] { users.Reset(); });
-  routine.Do([&] { ForgetStartMenuSwitching(1); });
-  routine.Do([&] {
-    const int32_t code = WindowsVersionCode();
-    if (code == 40 || code == 351) ForgetStartMenuSwitching(2);
-  });
+  {
+    UndoScope scope(nullptr, &machine);
+    routine.Do([&] {
+      const int32_t code = WindowsVersionCode();
+      if (code == 40 || code == 351) ForgetStartMenuSwitching(2);
+    });
+  }
+  routine.Do([&] { machine.Restore(); });
   routine.Do([&] { ApplyBootOptions("1"); });
   platform::EndProgram(0);
 }

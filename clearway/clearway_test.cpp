@@ -361,12 +361,21 @@ TEST_F(ClearwayTest, StartMenuScopesAndMyDocumentsByWindowsVersion) {
       EXPECT_FALSE(fake::RegKeyExists(hklm, user_shell));
       EXPECT_TRUE(Value(hklm, shell, "WinMenu Programs").has_value());
     }
-    // The current user's folders: restored, then set to the Windows
-    // directory's own Start menu, in both keys.
+    // The current user's folders: restored; on Windows 9x then set to the
+    // Windows directory's own Start menu, in both keys. NT keeps a
+    // profile's Start menu elsewhere: there the restored folders stay, and
+    // "Shell folders" is left to Windows.
     const auto hkcu = platform::kCurrentUser;
-    for (const std::string& key : {user_shell, shell}) {
-      EXPECT_EQ(Value(hkcu, key, "Programs"), TextValue("C:\\WINDOWS\\start menu\\programs"));
-      EXPECT_EQ(Value(hkcu, key, "Start Menu"), TextValue("C:\\WINDOWS\\start menu"));
+    if (c.version.platform_id == platform::kPlatformWindows) {
+      for (const std::string& key : {user_shell, shell}) {
+        EXPECT_EQ(Value(hkcu, key, "Programs"), TextValue("C:\\WINDOWS\\start menu\\programs"));
+        EXPECT_EQ(Value(hkcu, key, "Start Menu"), TextValue("C:\\WINDOWS\\start menu"));
+      }
+    } else {
+      EXPECT_EQ(Value(hkcu, user_shell, "Programs"), TextValue("C:\\STD\\Programs"));
+      EXPECT_EQ(Value(hkcu, user_shell, "Start Menu"), TextValue("C:\\STD\\Start Menu"));
+      EXPECT_EQ(Value(hkcu, shell, "Programs"), TextValue("C:\\NOX\\tmp\\Start Menu\\Programs"));
+      EXPECT_EQ(Value(hkcu, shell, "Start Menu"), TextValue("C:\\NOX\\tmp\\Start Menu"));
     }
     for (const char* saved :
          {"NoxMenu Programs", "WinMenu Programs", "NoxStart Menu", "WinStart Menu"}) {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "clearway/clearway.h"
+#include "clearway/undo.h"
 #include "clearway/snare/traced_routine.h"
 #include "platform/platform.h"
 
@@ -15,7 +16,12 @@ void RegWrite(const std::string& regline, const RegValue& regvalue, int32_t dwty
                          {"dwtype", std::to_string(dwtype)}});
   });
   RegPath path;
-  routine.Do([&] { path = SplitRegPath(regline); });
+  bool writes = true;
+  routine.Do([&] {
+    path = SplitRegPath(regline);
+    writes = ResetWrites(path);
+  });
+  if (!writes) return;
   routine.Do([&] {
     RegWriteDirect(path, dwtype, [&] {
       const bool as_bytes = dwtype == platform::kRegDword || dwtype == platform::kRegBinary;

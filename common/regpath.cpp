@@ -8,6 +8,7 @@
 #include "common/ansi_text.h"
 #include "common/library_binder.h"
 #include "common/runtime_error.h"
+#include "common/undo_recorder.h"
 
 namespace nox {
 namespace {
@@ -123,6 +124,7 @@ void RegWriteDirect(const RegPath& path, int32_t dwtype,
 void RegWrite(std::string_view regline, const RegValue& regvalue, int32_t dwtype,
               RegFlavor flavor) {
   const RegPath path = SplitRegPath(regline);
+  JournalValueChange(path.root, path.key, path.value_name);
   if (WritesThroughHookLibrary(flavor)) {
     auto create = reinterpret_cast<SrvRegCreateKeyFn>(BindClaspsExport("SRV_RegCreateKey"));
     const std::string text = regvalue.AsText();
@@ -159,6 +161,7 @@ std::string RegReadTrimmed(std::string_view regline, RegFlavor flavor) {
 }
 
 void DeleteRegKey(platform::RegKey root, const std::string& key, RegFlavor flavor) {
+  JournalKeyDeletion(root, key);
   if (WritesThroughHookLibrary(flavor)) {
     auto remove = reinterpret_cast<SrvRegDeleteKeyFn>(BindClaspsExport("SRV_RegDeleteKey"));
     remove(static_cast<int32_t>(root), key.c_str());
@@ -168,6 +171,7 @@ void DeleteRegKey(platform::RegKey root, const std::string& key, RegFlavor flavo
 }
 
 void RegDeleteKeyTree(platform::RegKey root, const std::string& key) {
+  JournalKeyDeletion(root, key);
   platform::ScopedRegKey opened;
   platform::RegOpenKey(root, key, platform::kKeyEnumerateSubKeys, opened.receive());
   std::string previous;
@@ -197,6 +201,7 @@ bool IsWindows98() {
 
 bool DeleteRegValue(std::string_view regline) {
   const RegPath path = SplitRegPath(regline);
+  JournalValueChange(path.root, path.key, path.value_name);
   platform::ScopedRegKey key;
   const long opened =
       platform::RegOpenKey(path.root, path.key, platform::kKeySetValue, key.receive());

@@ -15,6 +15,7 @@
 #include "common/product_registry.h"
 #include "common/regpath.h"
 #include "common/runtime_error.h"
+#include "common/undo_recorder.h"
 #include "explorer/frm_login.h"
 #include "explorer/write_settings_parts.h"
 #include "platform/platform.h"
@@ -204,6 +205,9 @@ std::string CommandFor(const std::string& path) {
 }  // namespace
 
 void frmLogin::WriteSettings() {
+  // Every value and key this login changes is journaled first, so that the
+  // uninstall can put back what was there before Nox.
+  UndoJournalScope journal;
   const std::string program_directory = platform::ProgramDirectory();
   const std::string windows_directory = platform::WindowsDirectory();
 

@@ -393,6 +393,18 @@ class ScopedUserHive {
 };
 // Whether a ScopedUserHive is in force on this thread.
 bool UserHiveMapped();
+// The SID it maps ("" when none).
+std::string MappedUserSid();
+
+// ------------------------------------------------------------ user hives
+// ExpandEnvironmentStringsA: each %NAME% replaced by the variable's value;
+// a name that is not set stays as it is.
+std::string ExpandEnvironmentText(const std::string& text);
+// RegLoadKeyA(HKEY_USERS, name, file), with the backup and restore
+// privileges enabled first (an administrator holds them, disabled).
+long LoadUserHiveFile(const std::string& name, const std::string& file);
+// RegUnLoadKeyA(HKEY_USERS, name): the hive's changes are in its file after.
+long UnloadUserHiveFile(const std::string& name);
 
 // Sends one request to the service's pipe "\\.\pipe\NoxService" and
 // returns its answer; false when no service answered (none installed, not

@@ -47,6 +47,21 @@ Snapshot Machine(platform::RegKey user_root, const std::string& user_path) {
   return snapshot;
 }
 
+// The service keeps the user's undo journal out of the pupil's reach, the
+// direct login in the user's own hive: moved there, it must be the same.
+void MoveServiceJournalIntoHive(Snapshot* snapshot) {
+  const std::string service_journal = std::string("HKLM\\Software\\Quillon\\Nox\\Journal\\") + kSid;
+  auto entries = snapshot->extract(service_journal + "|Entries");
+  snapshot->erase(service_journal + "\\");
+  if (entries.empty()) return;
+  entries.key() = "USER\\Software\\Quillon\\Nox\\Journal|Entries";
+  snapshot->insert(std::move(entries));
+  for (const char* key : {"USER\\Software\\Quillon\\", "USER\\Software\\Quillon\\Nox\\",
+                          "USER\\Software\\Quillon\\Nox\\Journal\\"}) {
+    (*snapshot)[key] = "key";
+  }
+}
+
 class ServiceLoginTest : public ::testing::Test {
  protected:
   void SetUp() override { ResetMachine(); }
@@ -104,6 +119,7 @@ TEST_F(ServiceLoginTest, EveryLevelWritesWhatTheDirectLoginWrites) {
     arrange();
     InstallService();
     Snapshot through = LoginThroughService();
+    MoveServiceJournalIntoHive(&through);
     through.erase("HKLM\\Software\\");  // the service's own key lives under SYSTEM, not here
     Snapshot expected = direct;
     expected.erase("HKLM\\Software\\");

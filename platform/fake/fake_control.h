@@ -174,6 +174,16 @@ std::vector<std::string> RegSubkeyNames(RegKey root, const std::string& path);
 // Opened handles not yet closed (the logic opens and closes keys per call).
 size_t OpenRegKeyCount();
 
+// Sets what ExpandEnvironmentText puts for %name% ("SystemDrive" is "C:"
+// after Reset).
+void SetEnvironmentVariable(const std::string& name, const std::string& value);
+// Moves the key HKEY_USERS\<name>, with everything below it, into the hive
+// file `path` (as RegSaveKey and RegUnLoadKey would leave it), from where
+// LoadUserHiveFile loads it again. The file exists on the fake drives.
+void SaveUserHiveFile(const std::string& name, const std::string& path);
+// Whether a hive file is loaded now.
+bool UserHiveFileLoaded(const std::string& path);
+
 // ------------------------------------------------------------------- files
 // Writes the bytes, creating missing folders on the way and ignoring the
 // read-only attribute; the file keeps its attributes (archive when new).

@@ -81,6 +81,7 @@ void Reset() {
   state.drive_types['C' - 'A'] = kDriveFixed;
   state.logon_user_name = "user";
   state.computer_name = "PC1";
+  state.environment[Fold("SystemDrive")] = "C:";
   state.screen_width_twips = 800 * 15;
   state.screen_height_twips = 600 * 15;
   state.program_file_name = "C:\\NOX\\PROGRAM.EXE";

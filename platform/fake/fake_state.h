@@ -67,6 +67,10 @@ struct State {
   std::array<std::shared_ptr<RegNode>, 7> reg_roots;
   std::map<RegKey, RegHandle> reg_handles;
   RegKey next_reg_handle = 0x100;
+  // Hive files by folded path, and the name each loaded one has.
+  std::map<std::string, std::shared_ptr<RegNode>> hive_files;
+  std::map<std::string, std::string> loaded_hive_files;  // folded path -> name
+  std::map<std::string, std::string> environment;        // by folded name
 
   // Files.
   std::array<std::unique_ptr<FsNode>, 26> drive_roots;

@@ -45,6 +45,7 @@ uint32_t MapAccess(uint32_t access) {
 // The opened HKEY_USERS\<sid> that kCurrentUser stands for on this thread
 // while a ScopedUserHive lives; kNoKey otherwise.
 thread_local RegKey t_user_hive = kNoKey;
+thread_local std::string t_user_hive_sid;
 // Stands for a hive that could not be opened: no handle has this value.
 constexpr RegKey kUnopenedHive = 1;
 
@@ -306,16 +307,83 @@ ScopedUserHive::ScopedUserHive(const std::string& sid) {
   if (sid.empty() || RegOpenKey(kUsers, sid, kKeyAllAccess, &hive_) != kSuccess) hive_ = kNoKey;
   // A hive that cannot be opened must not fall back to the service's own.
   t_user_hive = hive_ != kNoKey ? hive_ : kUnopenedHive;
+  t_user_hive_sid = sid;
 }
 
 ScopedUserHive::~ScopedUserHive() {
   t_user_hive = kNoKey;
+  t_user_hive_sid.clear();
   if (hive_ != kNoKey) RegCloseKey(hive_);
 }
 
 bool UserHiveMapped() { return t_user_hive != kNoKey; }
 
+std::string MappedUserSid() { return t_user_hive_sid; }
+
+namespace {
+
+constexpr long kPrivilegeNotHeld = 1314;
+
+// Whether an opened handle reaches into the tree below `top`.
+bool HandleInside(const std::shared_ptr<RegNode>& top) {
+  for (const auto& [handle, opened] : TheState().reg_handles) {
+    for (std::shared_ptr<RegNode> at = opened.node; at; at = at->parent.lock()) {
+      if (at == top) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+long LoadUserHiveFile(const std::string& name, const std::string& file) {
+  fake::State& state = TheState();
+  if (fake::RefusedToStandardAccount("load " + file)) return kPrivilegeNotHeld;
+  const std::string folded = fake::Fold(file);
+  auto hive = state.hive_files.find(folded);
+  if (hive == state.hive_files.end()) return kFileNotFound;
+  if (state.loaded_hive_files.count(folded) != 0) return kSharingViolation;
+  const std::shared_ptr<RegNode>& users = state.reg_roots[kUsers - kClassesRoot];
+  if (name.empty() || name.find('\\') != std::string::npos || FindChild(*users, name)) {
+    return kInvalidParameter;
+  }
+  hive->second->name = name;
+  hive->second->parent = users;
+  users->subkeys[fake::RegistryNameKey(name)] = hive->second;
+  state.loaded_hive_files[folded] = name;
+  return kSuccess;
+}
+
+long UnloadUserHiveFile(const std::string& name) {
+  fake::State& state = TheState();
+  for (auto it = state.loaded_hive_files.begin(); it != state.loaded_hive_files.end(); ++it) {
+    if (fake::RegistryNameKey(it->second) != fake::RegistryNameKey(name)) continue;
+    const std::shared_ptr<RegNode> hive = state.hive_files[it->first];
+    if (HandleInside(hive)) return kAccessDenied;
+    state.reg_roots[kUsers - kClassesRoot]->subkeys.erase(fake::RegistryNameKey(name));
+    hive->parent.reset();
+    state.loaded_hive_files.erase(it);
+    return kSuccess;
+  }
+  return kInvalidParameter;
+}
+
 namespace fake {
+
+void SaveUserHiveFile(const std::string& name, const std::string& path) {
+  State& state = TheState();
+  const std::shared_ptr<RegNode>& users = state.reg_roots[kUsers - kClassesRoot];
+  std::shared_ptr<RegNode> hive = FindChild(*users, name);
+  if (!hive) hive = std::make_shared<RegNode>();
+  users->subkeys.erase(RegistryNameKey(name));
+  hive->parent.reset();
+  state.hive_files[Fold(path)] = hive;
+  PutFile(path, "regf");
+}
+
+bool UserHiveFileLoaded(const std::string& path) {
+  return TheState().loaded_hive_files.count(Fold(path)) != 0;
+}
 
 void ResetRegistry(State& state) {
   static constexpr const char* kRootNames[] = {

@@ -44,6 +44,28 @@ bool GetOsVersion(OsVersion* version) {
 }
 
 std::string SystemDirectory() { return TheState().system_directory; }
+
+std::string ExpandEnvironmentText(const std::string& text) {
+  std::string expanded;
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t open = text.find('%', at);
+    const size_t close = open == std::string::npos ? open : text.find('%', open + 1);
+    if (close == std::string::npos) break;
+    expanded += text.substr(at, open - at);
+    const auto& environment = TheState().environment;
+    auto it = environment.find(fake::Fold(text.substr(open + 1, close - open - 1)));
+    if (it != environment.end()) {
+      expanded += it->second;
+      at = close + 1;
+    } else {
+      // An unknown name stays, and its closing % may open the next one.
+      expanded += text.substr(open, close - open);
+      at = close;
+    }
+  }
+  return expanded + text.substr(at);
+}
 std::string WindowsDirectory() { return TheState().windows_directory; }
 std::string ProgramDirectory() { return TheState().program_directory; }
 std::string CurrentDirectory() { return TheState().current_directory; }
@@ -123,6 +145,10 @@ void ScreenSizeTwips(double* width, double* height) {
 }
 
 namespace fake {
+
+void SetEnvironmentVariable(const std::string& name, const std::string& value) {
+  TheState().environment[Fold(name)] = value;
+}
 
 void SetSystemDirectory(const std::string& path) {
   MakeDirectories(path);

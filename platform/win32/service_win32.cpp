@@ -30,6 +30,7 @@ using win32::ScopedLocal;
 struct UserHiveMapping {
   bool mapped = false;
   HKEY hive = nullptr;
+  std::string sid;
 };
 thread_local UserHiveMapping user_hive_mapping;
 
@@ -89,7 +90,7 @@ ScopedUserHive::ScopedUserHive(const std::string& sid) {
     hive = nullptr;
   }
   hive_ = reinterpret_cast<RegKey>(hive);
-  user_hive_mapping = UserHiveMapping{true, hive};
+  user_hive_mapping = UserHiveMapping{true, hive, sid};
 }
 
 ScopedUserHive::~ScopedUserHive() {
@@ -98,6 +99,8 @@ ScopedUserHive::~ScopedUserHive() {
 }
 
 bool UserHiveMapped() { return user_hive_mapping.mapped; }
+
+std::string MappedUserSid() { return user_hive_mapping.sid; }
 
 bool AskService(std::string_view request, uint32_t connect_timeout_ms, std::string* answer) {
   ScopedHandle pipe(ConnectToService(Deadline(connect_timeout_ms)));

@@ -1,0 +1,59 @@
+// Loading other users' hives for the uninstall: the privileges it takes and
+// the environment a profile path is written in.
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/win32/scoped_handles.h"
+#include "platform/win32/win32_api.h"
+
+namespace platform {
+namespace {
+
+// Enables one privilege the process token holds; false when it holds none.
+bool EnablePrivilege(HANDLE token, const char* name) {
+  TOKEN_PRIVILEGES privileges{};
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  if (!LookupPrivilegeValueA(nullptr, name, &privileges.Privileges[0].Luid)) return false;
+  // AdjustTokenPrivileges succeeds for a privilege the token lacks and says
+  // so only through the last error.
+  return AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) &&
+         GetLastError() == ERROR_SUCCESS;
+}
+
+long EnableHivePrivileges() {
+  HANDLE raw = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw)) {
+    return static_cast<long>(GetLastError());
+  }
+  win32::ScopedHandle token(raw);
+  if (!EnablePrivilege(token.get(), SE_RESTORE_NAME) ||
+      !EnablePrivilege(token.get(), SE_BACKUP_NAME)) {
+    return ERROR_PRIVILEGE_NOT_HELD;
+  }
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+std::string ExpandEnvironmentText(const std::string& text) {
+  const DWORD needed = ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
+  if (needed == 0) return text;
+  std::string expanded(needed, '\0');
+  const DWORD written = ExpandEnvironmentStringsA(text.c_str(), expanded.data(), needed);
+  if (written == 0 || written > needed) return text;
+  expanded.resize(written - 1);
+  return expanded;
+}
+
+long LoadUserHiveFile(const std::string& name, const std::string& file) {
+  if (const long enabled = EnableHivePrivileges(); enabled != ERROR_SUCCESS) return enabled;
+  return RegLoadKeyA(HKEY_USERS, name.c_str(), file.c_str());
+}
+
+long UnloadUserHiveFile(const std::string& name) {
+  if (const long enabled = EnableHivePrivileges(); enabled != ERROR_SUCCESS) return enabled;
+  return RegUnLoadKeyA(HKEY_USERS, name.c_str());
+}
+
+}  // namespace platform
