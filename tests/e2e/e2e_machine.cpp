@@ -20,6 +20,7 @@ constexpr const char* kDllOverrides = "Software\\Wine\\DllOverrides";
 
 const char* const kWrittenKeys[][2] = {
     {"HKLM", "Software\\Quillon"},
+    {"HKCU", "Software\\Quillon"},
     {"HKCU", "Software\\Microsoft\\Windows\\CurrentVersion\\Policies"},
     {"HKCU", "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Zones\\3"},
     {"HKCU", "Software\\Policies"},
