@@ -181,12 +181,13 @@ MountedProfile::MountedProfile(const Profile& profile) : name_(profile.sid) {
     return;
   }
   name_ = kPrivateHivePrefix + profile.sid;
-  error_ = platform::LoadUserHiveFile(name_, profile.folder + "\\NTUSER.DAT");
+  file_ = profile.folder + "\\NTUSER.DAT";
+  error_ = platform::LoadUserHiveFile(name_, file_);
   loaded_here_ = error_ == platform::kSuccess;
 }
 
 MountedProfile::~MountedProfile() {
-  if (loaded_here_) platform::UnloadUserHiveFile(name_);
+  if (loaded_here_) platform::UnloadUserHiveFile(name_, file_);
 }
 
 }  // namespace nox::clearway

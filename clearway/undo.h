@@ -77,6 +77,7 @@ class MountedProfile {
 
  private:
   std::string name_;
+  std::string file_;
   bool loaded_here_ = false;
   long error_ = platform::kSuccess;
 };

@@ -184,7 +184,7 @@ TEST(UndoTest, RestoresEveryProfileAlsoOneThatIsNotLoaded) {
   EXPECT_EQ(fake::OpenRegKeyCount(), 0u);
   ASSERT_EQ(platform::LoadUserHiveFile("check", kAnnHive), platform::kSuccess);
   EXPECT_EQ(Hive(platform::kUsers, "check"), ann_before);
-  EXPECT_EQ(platform::UnloadUserHiveFile("check"), platform::kSuccess);
+  EXPECT_EQ(platform::UnloadUserHiveFile("check", kAnnHive), platform::kSuccess);
 }
 
 class DamagedJournalTest : public ::testing::Test {

@@ -403,8 +403,9 @@ std::string ExpandEnvironmentText(const std::string& text);
 // RegLoadKeyA(HKEY_USERS, name, file), with the backup and restore
 // privileges enabled first (an administrator holds them, disabled).
 long LoadUserHiveFile(const std::string& name, const std::string& file);
-// RegUnLoadKeyA(HKEY_USERS, name): the hive's changes are in its file after.
-long UnloadUserHiveFile(const std::string& name);
+// RegUnLoadKeyA(HKEY_USERS, name) for the hive loaded from `file`: its
+// changes are in the file afterwards.
+long UnloadUserHiveFile(const std::string& name, const std::string& file);
 
 // Sends one request to the service's pipe "\\.\pipe\NoxService" and
 // returns its answer; false when no service answered (none installed, not

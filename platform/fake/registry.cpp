@@ -354,10 +354,11 @@ long LoadUserHiveFile(const std::string& name, const std::string& file) {
   return kSuccess;
 }
 
-long UnloadUserHiveFile(const std::string& name) {
+long UnloadUserHiveFile(const std::string& name, const std::string& file) {
   fake::State& state = TheState();
   for (auto it = state.loaded_hive_files.begin(); it != state.loaded_hive_files.end(); ++it) {
     if (fake::RegistryNameKey(it->second) != fake::RegistryNameKey(name)) continue;
+    if (it->first != fake::Fold(file)) return kInvalidParameter;
     const std::shared_ptr<RegNode> hive = state.hive_files[it->first];
     if (HandleInside(hive)) return kAccessDenied;
     state.reg_roots[kUsers - kClassesRoot]->subkeys.erase(fake::RegistryNameKey(name));

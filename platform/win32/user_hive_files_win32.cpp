@@ -34,6 +34,21 @@ long EnableHivePrivileges() {
   return ERROR_SUCCESS;
 }
 
+// Windows writes a loaded hive's changes to its file; Wine's RegUnLoadKey
+// drops them, so there the hive is saved over its file instead.
+bool RunsOnWine() {
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+bool SaveLoadedHive(const std::string& name, const std::string& file) {
+  HKEY hive = nullptr;
+  if (RegOpenKeyExA(HKEY_USERS, name.c_str(), 0, KEY_READ, &hive) != ERROR_SUCCESS) return false;
+  const bool saved = RegSaveKeyA(hive, file.c_str(), nullptr) == ERROR_SUCCESS;
+  RegCloseKey(hive);
+  return saved;
+}
+
 }  // namespace
 
 std::string ExpandEnvironmentText(const std::string& text) {
@@ -51,9 +66,19 @@ long LoadUserHiveFile(const std::string& name, const std::string& file) {
   return RegLoadKeyA(HKEY_USERS, name.c_str(), file.c_str());
 }
 
-long UnloadUserHiveFile(const std::string& name) {
+long UnloadUserHiveFile(const std::string& name, const std::string& file) {
   if (const long enabled = EnableHivePrivileges(); enabled != ERROR_SUCCESS) return enabled;
-  return RegUnLoadKeyA(HKEY_USERS, name.c_str());
+  if (!RunsOnWine()) return RegUnLoadKeyA(HKEY_USERS, name.c_str());
+  const std::string saved = file + ".saving";
+  DeleteFileA(saved.c_str());
+  const bool kept = SaveLoadedHive(name, saved);
+  const long unloaded = RegUnLoadKeyA(HKEY_USERS, name.c_str());
+  if (unloaded == ERROR_SUCCESS && kept &&
+      MoveFileExA(saved.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    return ERROR_SUCCESS;
+  }
+  DeleteFileA(saved.c_str());
+  return unloaded != ERROR_SUCCESS ? unloaded : static_cast<long>(ERROR_WRITE_FAULT);
 }
 
 }  // namespace platform
