@@ -16,7 +16,8 @@ namespace nox::clearway {
 class HiveUndo {
  public:
   // The journals at `places`, an earlier place winning for a key or value
-  // both name. `root` is the root the hive is written through:
+  // both name (the service's journal starts from the user's own when that
+  // was there first, so it comes first). `root` is the root the hive is written through:
   // kCurrentUser (the profile at hand) or kLocalMachine.
   HiveUndo(platform::RegKey root, std::vector<JournalPlace> places);
 

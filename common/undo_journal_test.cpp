@@ -139,6 +139,25 @@ TEST_F(UndoRecorderTest, RecordsAKeyTreeOnceBeforeItsFirstDeletion) {
                          "T " + run, "K " + run, "A " + run + ",2"}));
 }
 
+// The service's journal of an account starts from the one a login without
+// the service left in the account's hive: that one holds the older state.
+TEST_F(UndoRecorderTest, TheServicesJournalStartsFromTheOneInTheHive) {
+  const std::string sid = "S-1-5-21-1-2-3-1001";
+  const std::string hive_explorer = sid + "\\" + kExplorer;
+  Put(platform::kUsers, hive_explorer, "NoRun", platform::kRegDword, std::string(4, '\0'));
+  Put(platform::kUsers, sid + "\\" + kJournalRoot, kJournalValue, 7,
+      MultiString({std::string("V 4 01000000 ") + kExplorer + ",NoRun"}));
+  {
+    platform::ScopedUserHive hive(sid);
+    UndoJournalScope scope;
+    RegWrite(std::string("Current_User,") + kExplorer + ",NoRun", 1, platform::kRegDword);
+    RegWrite(std::string("Current_User,") + kExplorer + ",NoFind", 1, platform::kRegDword);
+  }
+  EXPECT_EQ(Journal(ServiceJournalPlace(sid)),
+            MultiString({std::string("V 4 01000000 ") + kExplorer + ",NoRun",
+                         std::string("A ") + kExplorer + ",NoFind"}));
+}
+
 // A standard account cannot write the machine journal: its values are then
 // not journaled (and not pretended to be), while the user's journal is.
 TEST_F(UndoRecorderTest, AJournalThatCannotBeWrittenRecordsNothing) {

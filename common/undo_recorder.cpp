@@ -14,7 +14,10 @@ constexpr uint32_t kRegMultiSz = 7;
 // The journal of one hive as this login has it.
 class HiveJournal {
  public:
-  HiveJournal(platform::RegKey root, JournalPlace place) : root_(root), place_(std::move(place)) {}
+  // `seed`: a journal that, when this one does not exist yet, is older and
+  // starts it (the user's own, written by a login before the service came).
+  HiveJournal(platform::RegKey root, JournalPlace place, std::optional<JournalPlace> seed = {})
+      : root_(root), place_(std::move(place)), seed_(std::move(seed)) {}
 
   void RecordValue(const std::string& key, const std::string& value_name) {
     if (!Ready() || subjects_.count(ValueSubject(key, value_name)) != 0) return;
@@ -37,7 +40,9 @@ class HiveJournal {
   bool Ready() {
     if (!loaded_) {
       loaded_ = true;
-      if (std::optional<ParsedJournal> journal = ReadJournal(place_)) {
+      std::optional<ParsedJournal> journal = ReadJournal(place_);
+      if (!journal && seed_) journal = ReadJournal(*seed_);
+      if (journal) {
         for (const JournalEntry& entry : journal->entries) Keep(FormatJournalLine(entry), entry);
       }
     }
@@ -141,6 +146,7 @@ class HiveJournal {
 
   platform::RegKey root_;
   JournalPlace place_;
+  std::optional<JournalPlace> seed_;
   bool loaded_ = false;
   bool writable_ = true;
   std::vector<std::string> lines_;
@@ -154,10 +160,13 @@ thread_local UndoJournalScope::Recorder* t_recorder = nullptr;
 class UndoJournalScope::Recorder {
  public:
   Recorder()
-      : user_(platform::kCurrentUser, platform::UserHiveMapped()
-                                          ? ServiceJournalPlace(platform::MappedUserSid())
-                                          : HiveJournalPlace()),
-        machine_(platform::kLocalMachine, MachineJournalPlace()) {}
+      : user_(UserJournal()), machine_(platform::kLocalMachine, MachineJournalPlace()) {}
+
+  static HiveJournal UserJournal() {
+    if (!platform::UserHiveMapped()) return HiveJournal(platform::kCurrentUser, HiveJournalPlace());
+    return HiveJournal(platform::kCurrentUser, ServiceJournalPlace(platform::MappedUserSid()),
+                       HiveJournalPlace());
+  }
 
   HiveJournal* For(platform::RegKey root) {
     if (root == platform::kCurrentUser) return &user_;

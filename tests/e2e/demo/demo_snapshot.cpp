@@ -65,6 +65,16 @@ std::string ValueText(DWORD type, const std::vector<BYTE>& data, DWORD size) {
         return text;
       }
       return Hex(data.data(), size);
+    case REG_MULTI_SZ: {
+      // A list (the undo journals): how many lines it holds.
+      const std::string text(reinterpret_cast<const char*>(data.data()), size);
+      size_t lines = 0;
+      for (size_t at = 0; at < text.size() && text[at] != '\0'; at = text.find('\0', at) + 1) {
+        ++lines;
+        if (text.find('\0', at) == std::string::npos) break;
+      }
+      return std::to_string(lines) + " lines";
+    }
     default:
       return "bytes " + Hex(data.data(), size);
   }
@@ -80,6 +90,8 @@ const char* TypeName(DWORD type) {
       return "REG_DWORD";
     case REG_BINARY:
       return "REG_BINARY";
+    case REG_MULTI_SZ:
+      return "REG_MULTI_SZ";
     default:
       return "REG_OTHER";
   }

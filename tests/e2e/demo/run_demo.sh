@@ -188,7 +188,7 @@ Win 'C:\Nox\demo_snapshot.exe' 'C:\MSDOS.SYS' 2>/dev/null | tr -d '\r' | sort >"
 echo "  explorer.exe (without CLASPS.dll) ended with exit code $status; the shell's stand-in noted its start:"
 tr -d '\r' <"$drive_c/nox-e2e/starts.log" | cut -d'|' -f3 | sort | sed 's/^/    /'
 echo "  $(RegistryChanges "$work/service.before" "$work/service.after" | grep -c -- '->') registry values written back by the service into the pupil's hive, for example:"
-RegistryChanges "$work/service.before" "$work/service.after" | grep -- '->' | head -5
+RegistryChanges "$work/service.before" "$work/service.after" | grep -- '->' | sed -n 1,5p
 sleep 11
 echo "  Two demo minutes later, with no pelorus.exe running, the service has counted:"
 Admin user show pupil | grep -i -E '^minutes' | sed 's/^/    /'
@@ -212,6 +212,21 @@ echo "Clearway.exe ended with exit code $status; no message box (the password wa
 Title "What Clearway changed back in the registry"
 Win 'C:\Nox\demo_snapshot.exe' 'C:\MSDOS.SYS' 2>/dev/null | tr -d '\r' | sort >"$work/uninstalled"
 RegistryChanges "$work/login" "$work/uninstalled"
+
+Title "The registry after the uninstall, against the snapshot before the first login"
+# Left out: Nox's own keys (who logged on last, the service's settings) and
+# the folder cache that Wine keeps in "Shell Folders" itself.
+Comparable() {
+  grep '^REG|' "$1" | grep -v -e '^REG|HKLM\\Software\\Quillon' |
+    grep -v -E '^REG\|HKCU\\[^|]*\\Shell Folders\|(Cache|Cookies|History)\|'
+}
+changed=$(diff <(Comparable "$work/before") <(Comparable "$work/uninstalled") | grep -c '^[<>]' || true)
+if [[ $changed == 0 ]]; then
+  echo "  all $(Comparable "$work/before" | grep -c .) watched values are as they were before Nox"
+else
+  echo "  $changed lines differ from before Nox:"
+  diff <(Comparable "$work/before") <(Comparable "$work/uninstalled") | grep '^[<>]' | sed 's/^/    /'
+fi
 
 Title "Table files Clearway removed from the system directory"
 ls "$system" | grep -i -E '^([0-9]+\.(tbl|kwt|tbb|kwb|pmk|pmb)|user\.(tbl|tbb|cur)|pwd\.tbl|noxsettings\.tbl)$' |
