@@ -395,7 +395,9 @@ TEST_F(InstallerE2eTest, InstalledProgramsLogAUserInAndTheUninstallerTakesItBack
   EXPECT_TRUE(machine_.SystemFileExists("123456789.123"));
 
   ASSERT_EQ(Uninstall(kProgramDir, "/S /PASSWORD=chalk"), 0u);
-  ExpectRestrictionsTakenBack();
+  // The login noted that NoRun was not set before it: it is gone again.
+  EXPECT_FALSE(machine_.SystemFileExists("USER.TBL"));
+  EXPECT_FALSE(ReadRegValue(HKEY_CURRENT_USER, kExplorerPolicies, "NoRun").has_value());
   EXPECT_TRUE(machine_.SystemFileExists("Timedate.cpl"));
   EXPECT_EQ(ShellValue(), kOriginalShell);
   ExpectRemoved(kProgramDir);
