@@ -28,6 +28,39 @@ constexpr const char* kMyDocumentsKey =
 constexpr const char* kSystem = "C:\\WINDOWS\\SYSTEM\\";
 constexpr const char* kRefusal = "Invalid Password, try again!";
 
+// The uninstaller's reset list, index 1 to 43, written out from its
+// definition rather than taken from the code under test. Entries without a
+// root are under the current user's Policies key.
+constexpr const char* kResetEntries[43] = {
+    "System,NoDispBackgroundPage", "System,NoDispSettingsPage", "System,NoDispAppearancePage",
+    "System,NoDispScrSavPage",     "System,NoDispCPL",          "Explorer,NoSaveSettings",
+    "Explorer,NoSetFolders",       "Explorer,Dummy",            "Explorer,Dummy",
+    "Explorer,Dummy",              "Explorer,Dummy",            "Explorer,Dummy",
+    "Explorer,Dummy",              "Explorer,NoSetFolders",     "Explorer,NoDesktop",
+    "System,Dummy",                "winoldapp,Disabled",        "Explorer,NoSaveSettings",
+    "Network,NoNetSetup",          "System,NoDevMgrPage",       "System,NoConfigPage",
+    "Explorer,NoDevMgrPage",       "Explorer,NoConfigPage",     "Explorer,Dummy",
+    "Explorer,NoAdminPage",        "HKLM Network,NoDialIn",     "network,NoPrintSharingControl",
+    "network,NoFileSharingControl", "Network,NoNetSetup",       "Explorer,Dummy",
+    "Explorer,Dummy",              "Explorer,Dummy",            "Explorer,NoSetFolders",
+    "Explorer,NoFind",             "Explorer,Dummy",            "Explorer,NoRun",
+    "Explorer,NoClose",            "Explorer,NoSetTaskBar",     "Explorer,NoPrinterTabs",
+    "system,DisableRegistryTools", "Explorer,NoDeletePrinter",  "Explorer,WinOldApp",
+    "Explorer,NoAddPrinter",
+};
+
+// The registry path strings of the list.
+std::vector<std::string> ResetPaths() {
+  std::vector<std::string> paths;
+  for (std::string entry : kResetEntries) {
+    const bool machine = entry.rfind("HKLM ", 0) == 0;
+    paths.push_back(machine ? "Local_Machine,Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\" +
+                                  entry.substr(5)
+                            : kPoliciesPath + entry);
+  }
+  return paths;
+}
+
 int32_t NOX_STDCALL AcceptsSecret(const char* candidate) {
   return std::string(candidate) == "secret" ? -1 : 0;
 }
@@ -56,7 +89,7 @@ void PutValue(platform::RegKey root, const std::string& key, const std::string& 
 // What a restrictive login leaves: policy values at 1, the saved Start-menu
 // folders, the allowed-program list, the hidden Date/Time panel.
 void ArrangeRestrictedMachine() {
-  for (const std::string& entry : ResetList()) {
+  for (const std::string& entry : ResetPaths()) {
     const RegPath path = SplitRegPath(entry);
     PutValue(path.root, path.key, path.value_name, platform::kRegDword, Dword(1));
   }
@@ -122,7 +155,7 @@ class ClearwayTest : public ::testing::Test {
 
   void ExpectReset() {
     EXPECT_TRUE(fake::MessageBoxes().empty());
-    for (const std::string& entry : ResetList()) {
+    for (const std::string& entry : ResetPaths()) {
       const RegPath path = SplitRegPath(entry);
       EXPECT_EQ(Value(path.root, path.key, path.value_name), DwordValue(0)) << entry;
     }
@@ -478,7 +511,7 @@ TEST_F(ClearwayTest, TraceShowsEveryWriteWithItsArgumentsInOrder) {
   const std::string head = "hidea : Sub RegWrite : (regline=";
   std::vector<std::string> expected = {head + kPoliciesPath +
                                        "Explorer,NoDrives, regvalue=0, dwtype=4)"};
-  for (const std::string& entry : ResetList()) {
+  for (const std::string& entry : ResetPaths()) {
     expected.push_back(head + entry + ", regvalue=0, dwtype=4)");
   }
   expected.push_back(head + kPoliciesPath + "System,NoVirtMemPage, regvalue=0, dwtype=4)");
@@ -514,6 +547,17 @@ TEST_F(ClearwayTest, TraceWithoutArgumentsNamesTheRoutinesOnly) {
   const std::vector<std::string> lines = TraceOfRun(*this, false);
   EXPECT_EQ(Entries(lines, "hidea : Sub RegWrite").size(), with_arguments);
   for (const std::string& line : lines) EXPECT_EQ(line.find("regline="), std::string::npos) << line;
+}
+
+}  // namespace
+}  // namespace nox::clearway
+
+namespace nox::clearway {
+namespace {
+
+TEST(ResetListTest, IsTheListAsDefined) {
+  const std::vector<std::string> expected = ResetPaths();
+  EXPECT_EQ(std::vector<std::string>(ResetList().begin(), ResetList().end()), expected);
 }
 
 }  // namespace
