@@ -235,7 +235,8 @@ std::optional<ParsedJournal> ReadJournal(const JournalPlace& place) {
       platform::kSuccess) {
     return std::nullopt;
   }
-  std::string bytes(4096, '\0');
+  // One query for a journal of a few hundred entries.
+  std::string bytes(16384, '\0');
   for (;;) {
     uint32_t type = 0;
     uint32_t size = static_cast<uint32_t>(bytes.size());
