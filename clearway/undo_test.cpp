@@ -29,23 +29,9 @@ constexpr const char* kGoneSid = "S-1-5-21-7-7-7-1000";
 constexpr const char* kAnnHive = "C:\\Users\\ann\\NTUSER.DAT";
 constexpr uint32_t kMultiSz = 7;
 
-// Every key and value below a key: "\Key\Sub|Name" -> "type:data", keys "\Key\" -> "key".
-using Snapshot = std::map<std::string, std::string>;
-
-void Collect(platform::RegKey root, const std::string& path, const std::string& shown,
-             Snapshot* out) {
-  (*out)[shown + "\\"] = "key";
-  for (const auto& value : fake::RegKeyValues(root, path)) {
-    (*out)[shown + "|" + value.name] = std::to_string(value.type) + ":" + value.data;
-  }
-  for (const std::string& name : fake::RegSubkeyNames(root, path)) {
-    Collect(root, path.empty() ? name : path + "\\" + name, shown + "\\" + name, out);
-  }
-}
-
 Snapshot Hive(platform::RegKey root, const std::string& path) {
   Snapshot snapshot;
-  Collect(root, path, "", &snapshot);
+  CollectRegistry(root, path, "", &snapshot);
   return snapshot;
 }
 

@@ -1,6 +1,7 @@
 // Shared arrangements of the login tests on the fake platform.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -96,6 +97,21 @@ inline bool ShellStarted() {
     if (start.command_line == "C:\\WINDOWS\\explorer.exe") return true;
   }
   return false;
+}
+
+// Every key and value below a key, by path: "<shown>\Key\Sub|Name" ->
+// "type:data", and "<shown>\Key\Sub\" -> "key" for each key.
+using Snapshot = std::map<std::string, std::string>;
+
+inline void CollectRegistry(platform::RegKey root, const std::string& path,
+                            const std::string& shown, Snapshot* out) {
+  (*out)[shown + "\\"] = "key";
+  for (const auto& value : platform::fake::RegKeyValues(root, path)) {
+    (*out)[shown + "|" + value.name] = std::to_string(value.type) + ":" + value.data;
+  }
+  for (const std::string& name : platform::fake::RegSubkeyNames(root, path)) {
+    CollectRegistry(root, path.empty() ? name : path + "\\" + name, shown + "\\" + name, out);
+  }
 }
 
 }  // namespace nox::testing_support

@@ -24,24 +24,10 @@ namespace fake = platform::fake;
 constexpr const char* kSid = "S-1-5-21-1-2-3-1001";
 const Caller kPupil{kSid, "pupil", 3};
 
-// Every key and value under a key, by full path: "Key\Sub|Name" -> type:data.
-using Snapshot = std::map<std::string, std::string>;
-
-void Collect(platform::RegKey root, const std::string& path, const std::string& shown,
-             Snapshot* out) {
-  (*out)[shown + "\\"] = "key";
-  for (const auto& value : fake::RegKeyValues(root, path)) {
-    (*out)[shown + "|" + value.name] = std::to_string(value.type) + ":" + value.data;
-  }
-  for (const std::string& name : fake::RegSubkeyNames(root, path)) {
-    Collect(root, path.empty() ? name : path + "\\" + name, shown + "\\" + name, out);
-  }
-}
-
 Snapshot Machine(platform::RegKey user_root, const std::string& user_path) {
   Snapshot snapshot;
-  Collect(user_root, user_path, "USER", &snapshot);
-  Collect(platform::kLocalMachine, "Software", "HKLM\\Software", &snapshot);
+  CollectRegistry(user_root, user_path, "USER", &snapshot);
+  CollectRegistry(platform::kLocalMachine, "Software", "HKLM\\Software", &snapshot);
   for (const std::string& file : fake::AllFiles())
     snapshot["file " + file] = *fake::FileBytes(file);
   return snapshot;
