@@ -9,8 +9,8 @@ namespace platform {
 
 namespace {
 
-using win32::ScopedFind;
 using win32::ScopedFile;
+using win32::ScopedFind;
 
 constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
 

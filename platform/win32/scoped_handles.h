@@ -141,6 +141,13 @@ struct Font {
   static bool Close(Handle font) { return DeleteObject(font) != FALSE; }
 };
 
+// A window this thread created.
+struct Window {
+  using Handle = HWND;
+  static Handle Empty() { return nullptr; }
+  static bool Close(Handle window) { return DestroyWindow(window) != FALSE; }
+};
+
 // A WinInet session or resource.
 struct Internet {
   using Handle = HINTERNET;
@@ -161,6 +168,7 @@ using ScopedCryptHash = Scoped<kinds::CryptHash>;
 using ScopedCryptKey = Scoped<kinds::CryptKey>;
 using ScopedInternet = Scoped<kinds::Internet>;
 using ScopedFont = Scoped<kinds::Font>;
+using ScopedWindow = Scoped<kinds::Window>;
 template <typename Pointer>
 using ScopedLocal = Scoped<kinds::Local<Pointer>>;
 

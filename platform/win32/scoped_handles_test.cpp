@@ -139,6 +139,7 @@ TEST(ScopedKinds, EachKindKnowsItsOwnEmptyValue) {
   EXPECT_FALSE(ScopedCryptProv().valid());
   EXPECT_FALSE(ScopedInternet().valid());
   EXPECT_FALSE(ScopedFont().valid());
+  EXPECT_FALSE(ScopedWindow().valid());
   EXPECT_FALSE(ScopedLocal<char*>().valid());
 }
 

@@ -65,8 +65,8 @@ TEST(Win32UserHive, UnknownSidMakesCurrentUserCallsFailInsteadOfReachingOwnHive)
   EXPECT_TRUE(UserHiveMapped());
   ScopedRegKey key;
   EXPECT_NE(RegCreateKey(kCurrentUser, kTestKey, key.receive()), kSuccess);
-  HKEY own = nullptr;
-  EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, kTestKey, 0, KEY_READ, &own), ERROR_SUCCESS);
+  win32::ScopedKey own;
+  EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, kTestKey, 0, KEY_READ, own.receive()), ERROR_SUCCESS);
 }
 
 // Wine 8 keeps no descriptor of a file (it derives one from the Unix
