@@ -8,8 +8,10 @@
 // exit code; this launcher starts a temporary copy that way, so that the
 // uninstaller can remove its own file from the install folder.
 #include <string>
+#include <utility>
 
 #include "platform/win32/scoped_handles.h"
+#include "platform/win32/win32_api.h"
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/win32/scoped_handles.h"
+#include "platform/win32/win32_api.h"
 
 namespace {
 

@@ -22,11 +22,11 @@ bool EnablePrivilege(HANDLE token, const char* name) {
 }
 
 long EnableHivePrivileges() {
-  HANDLE raw = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw)) {
+  win32::ScopedHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
+                        token.receive())) {
     return static_cast<long>(GetLastError());
   }
-  win32::ScopedHandle token(raw);
   if (!EnablePrivilege(token.get(), SE_RESTORE_NAME) ||
       !EnablePrivilege(token.get(), SE_BACKUP_NAME)) {
     return ERROR_PRIVILEGE_NOT_HELD;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/win32/scoped_handles.h"
+#include "platform/win32/win32_api.h"
 // After windows.h, which it builds on.
 #include <mapi.h>
 

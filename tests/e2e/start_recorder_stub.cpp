@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/win32/scoped_handles.h"
+#include "platform/win32/win32_api.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   char path[MAX_PATH] = {};

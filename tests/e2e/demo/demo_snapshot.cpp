@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/win32/scoped_handles.h"
+#include "platform/win32/win32_api.h"
 
 namespace {
 
