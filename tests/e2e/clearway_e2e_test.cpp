@@ -320,14 +320,14 @@ TEST_F(ClearwayE2eTest, TraceFileWithArgumentsOnAndOff) {
     DeleteFileA((folder + "SNCLIENT.INI").c_str());
     // One pass per profile Windows lists, each starting with NoDrives.
     DWORD profiles = 0;
-    HKEY list = nullptr;
+    ScopedKey list;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE,
                             "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", 0,
-                            KEY_READ, &list),
+                            KEY_READ, list.receive()),
               ERROR_SUCCESS);
-    RegQueryInfoKeyA(list, nullptr, nullptr, nullptr, &profiles, nullptr, nullptr, nullptr,
+    RegQueryInfoKeyA(list.get(), nullptr, nullptr, nullptr, &profiles, nullptr, nullptr, nullptr,
                      nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(list);
+    list.Reset();
     const std::string no_drives =
         "->\thidea : Sub RegWrite : (regline=Current_User,Software\\Microsoft\\Windows\\"
         "CurrentVersion\\Policies\\Explorer,NoDrives, regvalue=0, dwtype=4)";
