@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/scoped_handles.h"
 #include "tests/e2e/e2e_helpers.h"
 #include "tests/e2e/e2e_machine.h"
 
@@ -23,9 +24,9 @@ inline bool RunToEnd(const std::string& program, std::string command_line) {
                       nullptr, FALSE, 0, nullptr, nox::e2e::kRoot, &startup, &process)) {
     return false;
   }
-  WaitForSingleObject(process.hProcess, INFINITE);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
+  const platform::win32::ScopedHandle thread(process.hThread);
+  const platform::win32::ScopedHandle started(process.hProcess);
+  WaitForSingleObject(started.get(), INFINITE);
   return true;
 }
 

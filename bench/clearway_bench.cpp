@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/bench_runs.h"
+#include "platform/win32/scoped_handles.h"
 #include "tests/e2e/e2e_machine.h"
 
 namespace {
@@ -20,6 +21,7 @@ using nox::bench::OwnDirectory;
 using nox::bench::RunToEnd;
 using nox::e2e::Machine;
 using nox::e2e::MakeUser;
+using platform::win32::ScopedFile;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kRuns = 15;
@@ -39,21 +41,20 @@ double MedianMs(const std::function<bool()>& run, const std::function<bool()>& p
 }
 
 std::string ReadFileText(const std::string& path) {
-  HANDLE file =
-      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "";
-  std::string data(GetFileSize(file, nullptr), '\0');
+  const ScopedFile file(
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file.valid()) return "";
+  std::string data(GetFileSize(file.get(), nullptr), '\0');
   DWORD read = 0;
-  ReadFile(file, data.data(), static_cast<DWORD>(data.size()), &read, nullptr);
-  CloseHandle(file);
+  ReadFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &read, nullptr);
   return data.substr(0, read);
 }
 
 void WriteFileText(const std::string& path, const std::string& text) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  const ScopedFile file(
+      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   DWORD written = 0;
-  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(file);
+  WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 // Entry and exit lines of a trace file.

@@ -103,11 +103,10 @@ int main() {
   PROCESS_MEMORY_COUNTERS_EX memory = {};
   if (ok) {
     Sleep(2000);  // idle
-    HANDLE process =
-        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, service_process);
-    GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+    const platform::win32::ScopedHandle process(
+        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, service_process));
+    GetProcessMemoryInfo(process.get(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
                          sizeof memory);
-    CloseHandle(process);
   }
   RunService("/uninstall");
   machine.TearDown();

@@ -9,6 +9,7 @@
 #include <climits>
 
 #include "common/password_kdf.h"
+#include "platform/win32/scoped_handles.h"
 
 namespace nox {
 namespace {
@@ -33,27 +34,26 @@ Function Export(const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-// One open algorithm provider, closed when it goes out of scope.
-class ScopedAlgorithm {
- public:
-  ScopedAlgorithm(LPCWSTR algorithm, ULONG flags) {
-    const auto open = Export<OpenAlgorithmProvider>("BCryptOpenAlgorithmProvider");
-    close_ = Export<CloseAlgorithmProvider>("BCryptCloseAlgorithmProvider");
-    if (open == nullptr || close_ == nullptr) return;
-    if (!BCRYPT_SUCCESS(open(&handle_, algorithm, nullptr, flags))) handle_ = nullptr;
+// An open algorithm provider; its closer is bound at run time like the rest.
+struct Algorithm {
+  using Handle = BCRYPT_ALG_HANDLE;
+  static Handle Empty() { return nullptr; }
+  static bool Close(Handle algorithm) {
+    const auto close = Export<CloseAlgorithmProvider>("BCryptCloseAlgorithmProvider");
+    return close != nullptr && BCRYPT_SUCCESS(close(algorithm, 0));
   }
-  ~ScopedAlgorithm() {
-    if (handle_ != nullptr) close_(handle_, 0);
-  }
-  ScopedAlgorithm(const ScopedAlgorithm&) = delete;
-  ScopedAlgorithm& operator=(const ScopedAlgorithm&) = delete;
-
-  BCRYPT_ALG_HANDLE get() const { return handle_; }
-
- private:
-  BCRYPT_ALG_HANDLE handle_ = nullptr;
-  CloseAlgorithmProvider close_ = nullptr;
 };
+using ScopedAlgorithm = platform::win32::Scoped<Algorithm>;
+
+// The provider, or none when bcrypt.dll or the algorithm is missing.
+ScopedAlgorithm OpenAlgorithm(LPCWSTR algorithm, ULONG flags) {
+  const auto open = Export<OpenAlgorithmProvider>("BCryptOpenAlgorithmProvider");
+  BCRYPT_ALG_HANDLE opened = nullptr;
+  if (open == nullptr || !BCRYPT_SUCCESS(open(&opened, algorithm, nullptr, flags))) {
+    return ScopedAlgorithm();
+  }
+  return ScopedAlgorithm(opened);
+}
 
 PUCHAR Bytes(std::string& text) { return reinterpret_cast<PUCHAR>(text.data()); }
 
@@ -66,8 +66,8 @@ std::optional<std::string> Pbkdf2HmacSha256(std::string_view password, std::stri
     return std::nullopt;
   }
   const auto derive = Export<DeriveKeyPbkdf2>("BCryptDeriveKeyPBKDF2");
-  const ScopedAlgorithm hmac(BCRYPT_SHA256_ALGORITHM, BCRYPT_ALG_HANDLE_HMAC_FLAG);
-  if (derive == nullptr || hmac.get() == nullptr) return std::nullopt;
+  const ScopedAlgorithm hmac = OpenAlgorithm(BCRYPT_SHA256_ALGORITHM, BCRYPT_ALG_HANDLE_HMAC_FLAG);
+  if (derive == nullptr || !hmac.valid()) return std::nullopt;
   std::string password_copy(password);
   std::string salt_copy(salt);
   std::string key(length, '\0');
@@ -83,8 +83,8 @@ std::optional<std::string> Pbkdf2HmacSha256(std::string_view password, std::stri
 std::optional<std::string> CryptoRandomBytes(size_t count) {
   if (count > ULONG_MAX) return std::nullopt;
   const auto generate = Export<GenRandom>("BCryptGenRandom");
-  const ScopedAlgorithm rng(BCRYPT_RNG_ALGORITHM, 0);
-  if (generate == nullptr || rng.get() == nullptr) return std::nullopt;
+  const ScopedAlgorithm rng = OpenAlgorithm(BCRYPT_RNG_ALGORITHM, 0);
+  if (generate == nullptr || !rng.valid()) return std::nullopt;
   std::string bytes(count, '\0');
   if (!BCRYPT_SUCCESS(generate(rng.get(), Bytes(bytes), static_cast<ULONG>(count), 0))) {
     return std::nullopt;

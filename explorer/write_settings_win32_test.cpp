@@ -350,7 +350,7 @@ class WriteSettingsWin32Test : public ::testing::Test {
   // stay behind and hold the test's output open.
   static std::vector<std::string> EndShellStartedBy(DWORD parent) {
     std::vector<std::string> names;
-    platform::win32::ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    platform::win32::ScopedFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32First(snapshot.get(), &entry); more;

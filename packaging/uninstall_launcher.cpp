@@ -7,28 +7,18 @@
 // happened. Started with "_?=FOLDER" it runs in place and returns its real
 // exit code; this launcher starts a temporary copy that way, so that the
 // uninstaller can remove its own file from the install folder.
-#include <windows.h>
-
 #include <string>
+#include <utility>
+
+#include "platform/win32/scoped_handles.h"
+#include "platform/win32/win32_api.h"
 
 namespace {
 
+using platform::win32::ScopedHandle;
+
 constexpr wchar_t kCoreName[] = L"UninstallCore.exe";
 constexpr DWORD kFailed = 1;
-
-class ScopedHandle {
- public:
-  explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
-  ~ScopedHandle() {
-    if (handle_ != nullptr) CloseHandle(handle_);
-  }
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 // The temporary copy of the uninstaller, deleted when the launcher is done
 // with it (at the next start when it cannot be deleted now).

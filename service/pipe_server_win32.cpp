@@ -20,6 +20,7 @@ namespace {
 
 using platform::win32::Deadline;
 using platform::win32::ReadMessage;
+using platform::win32::ScopedFile;
 using platform::win32::ScopedHandle;
 using platform::win32::ScopedLocal;
 using platform::win32::WriteMessage;
@@ -64,11 +65,11 @@ std::vector<BYTE> TokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind) {
 
 // The client's token, opened with the service's rights (the client's own
 // may not be allowed to open it).
-HANDLE OpenClientToken(HANDLE pipe) {
+ScopedHandle OpenClientToken(HANDLE pipe) {
   ClientImpersonation impersonation(pipe);
-  HANDLE token = nullptr;
-  if (!impersonation.active() || !OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) {
-    return nullptr;
+  ScopedHandle token;
+  if (impersonation.active()) {
+    OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, token.receive());
   }
   return token;
 }
@@ -100,7 +101,7 @@ bool ReadSession(HANDLE token, Caller* caller) {
 
 // Who is on the other end, from its token only. Needs a message read first.
 bool IdentifyClient(HANDLE pipe, Caller* caller) {
-  ScopedHandle token(OpenClientToken(pipe));
+  const ScopedHandle token = OpenClientToken(pipe);
   return token.valid() && ReadAccount(token.get(), caller) && ReadSession(token.get(), caller);
 }
 
@@ -116,13 +117,14 @@ struct PipeServer::State {
 
   bool Start();
   void Stop();
-  HANDLE CreateInstance(bool first) const;
+  ScopedFile CreateInstance(bool first) const;
   bool AwaitClient(HANDLE pipe) const;
-  void AcceptClients(HANDLE listening);
+  void Listen(ScopedFile listening);
+  void AcceptClients(ScopedFile listening);
   bool WaitForFreeSlot();
-  void HandOver(HANDLE pipe);
+  void HandOver(ScopedFile pipe);
   void ReapFinishedWorkers();
-  void Serve(HANDLE pipe);
+  void Serve(ScopedFile pipe);
   void AnswerClient(HANDLE pipe, const std::string& request);
 
   RequestHandler handler;
@@ -135,15 +137,15 @@ struct PipeServer::State {
   size_t busy = 0;            // guarded by mutex
 };
 
-HANDLE PipeServer::State::CreateInstance(bool first) const {
+ScopedFile PipeServer::State::CreateInstance(bool first) const {
   SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor.get(), FALSE};
   DWORD open_mode = PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED;
   if (first) open_mode |= FILE_FLAG_FIRST_PIPE_INSTANCE;
-  return CreateNamedPipeA(
+  return ScopedFile(CreateNamedPipeA(
       kPipeName, open_mode,
       PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
       PIPE_UNLIMITED_INSTANCES, kAnswerBufferBytes, static_cast<DWORD>(kMaxRequestBytes), 0,
-      &attributes);
+      &attributes));
 }
 
 // Waits for a client on `pipe`; false on Stop or when the connection failed.
@@ -185,13 +187,13 @@ void PipeServer::State::ReapFinishedWorkers() {
   for (Worker& worker : finished) worker.thread.join();
 }
 
-void PipeServer::State::HandOver(HANDLE pipe) {
+void PipeServer::State::HandOver(ScopedFile pipe) {
   ReapFinishedWorkers();
   std::lock_guard lock(mutex);
   Worker& worker = workers.emplace_back();
   ++busy;
-  worker.thread = std::thread([this, pipe, &worker] {
-    Serve(pipe);
+  worker.thread = std::thread([this, pipe = std::move(pipe), &worker]() mutable {
+    Serve(std::move(pipe));
     std::lock_guard done_lock(mutex);
     worker.done = true;
     --busy;
@@ -199,33 +201,38 @@ void PipeServer::State::HandOver(HANDLE pipe) {
   });
 }
 
-void PipeServer::State::AcceptClients(HANDLE listening) {
+// Accepts clients on a thread of its own, starting with `listening`.
+void PipeServer::State::Listen(ScopedFile listening) {
+  acceptors.emplace_back(
+      [this, listening = std::move(listening)]() mutable { AcceptClients(std::move(listening)); });
+}
+
+void PipeServer::State::AcceptClients(ScopedFile listening) {
   for (;;) {
-    if (AwaitClient(listening)) {
-      HandOver(listening);
+    if (AwaitClient(listening.get())) {
+      HandOver(std::move(listening));
     } else {
-      DisconnectNamedPipe(listening);
-      CloseHandle(listening);
+      DisconnectNamedPipe(listening.get());
+      listening.Reset();
     }
     if (WaitForSingleObject(stop_event.get(), 0) == WAIT_OBJECT_0 || !WaitForFreeSlot()) return;
     listening = CreateInstance(false);
-    while (listening == INVALID_HANDLE_VALUE) {
+    while (!listening.valid()) {
       if (WaitForSingleObject(stop_event.get(), kRetryPauseMs) == WAIT_OBJECT_0) return;
       listening = CreateInstance(false);
     }
   }
 }
 
-void PipeServer::State::Serve(HANDLE pipe) {
-  ScopedHandle owned(pipe);
+void PipeServer::State::Serve(ScopedFile pipe) {
   std::string request;
   // One message, whole, within the time limit; a longer one is refused by
   // dropping the client unanswered.
-  if (ReadMessage(pipe, kMaxRequestBytes, Deadline(kClientTimeoutMs), stop_event.get(), &request) ==
-      ERROR_SUCCESS) {
-    AnswerClient(pipe, request);
+  if (ReadMessage(pipe.get(), kMaxRequestBytes, Deadline(kClientTimeoutMs), stop_event.get(),
+                  &request) == ERROR_SUCCESS) {
+    AnswerClient(pipe.get(), request);
   }
-  DisconnectNamedPipe(pipe);
+  DisconnectNamedPipe(pipe.get());
 }
 
 void PipeServer::State::AnswerClient(HANDLE pipe, const std::string& request) {
@@ -250,13 +257,13 @@ bool PipeServer::State::Start() {
                                  kPipeSddl, SDDL_REVISION_1, descriptor.receive(), nullptr)) {
     return false;
   }
-  HANDLE first = CreateInstance(true);
-  if (first == INVALID_HANDLE_VALUE) return false;
-  acceptors.emplace_back([this, first] { AcceptClients(first); });
+  ScopedFile first = CreateInstance(true);
+  if (!first.valid()) return false;
+  Listen(std::move(first));
   for (size_t more = 1; more < kListeningInstances; ++more) {
-    HANDLE listening = CreateInstance(false);
-    if (listening == INVALID_HANDLE_VALUE) break;
-    acceptors.emplace_back([this, listening] { AcceptClients(listening); });
+    ScopedFile listening = CreateInstance(false);
+    if (!listening.valid()) break;
+    Listen(std::move(listening));
   }
   return true;
 }

@@ -17,7 +17,7 @@ namespace nox::service {
 namespace {
 
 using platform::win32::Deadline;
-using platform::win32::ScopedHandle;
+using platform::win32::ScopedFile;
 using Clock = std::chrono::steady_clock;
 
 constexpr DWORD kClientAccess = GENERIC_READ | FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES;
@@ -29,17 +29,17 @@ std::string Echo(const Caller& caller, std::string_view request) {
          std::string(request);
 }
 
-HANDLE Connect() {
+ScopedFile Connect() {
   Deadline deadline(kPatienceMs);
   for (;;) {
-    HANDLE pipe = CreateFileA(kPipeName, kClientAccess, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OVERLAPPED, nullptr);
-    if (pipe != INVALID_HANDLE_VALUE) {
+    ScopedFile pipe(CreateFileA(kPipeName, kClientAccess, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OVERLAPPED, nullptr));
+    if (pipe.valid()) {
       DWORD mode = PIPE_READMODE_MESSAGE;
-      SetNamedPipeHandleState(pipe, &mode, nullptr, nullptr);
+      SetNamedPipeHandleState(pipe.get(), &mode, nullptr, nullptr);
       return pipe;
     }
-    if (deadline.Remaining() == 0) return INVALID_HANDLE_VALUE;
+    if (deadline.Remaining() == 0) return ScopedFile();
     if (GetLastError() == ERROR_PIPE_BUSY) WaitNamedPipeA(kPipeName, deadline.Remaining());
   }
 }
@@ -59,7 +59,7 @@ std::optional<std::string> Receive(HANDLE pipe) {
 }
 
 std::optional<std::string> Ask(std::string_view request) {
-  ScopedHandle pipe(Connect());
+  const ScopedFile pipe = Connect();
   if (!pipe.valid() || !Send(pipe.get(), request)) return std::nullopt;
   return Receive(pipe.get());
 }
@@ -91,7 +91,7 @@ TEST_F(PipeServerTest, AnswersWithTheCallersIdentityFromItsToken) {
 // How long after connecting the server ends a connection of a client that
 // does `behave` (the server's end closing shows as a failed read or write).
 Clock::duration TimeUntilDropped(void (*behave)(HANDLE pipe)) {
-  ScopedHandle pipe(Connect());
+  const ScopedFile pipe = Connect();
   Clock::time_point connected = Clock::now();
   behave(pipe.get());
   return Clock::now() - connected;
@@ -129,7 +129,7 @@ TEST_F(PipeServerTest, SilentAndSlowClientsAreDroppedWithoutDelayingOthers) {
 
 TEST_F(PipeServerTest, OversizedRequestIsDroppedUnanswered) {
   for (size_t size : {kMaxRequestBytes + 1, size_t{10} << 20}) {
-    ScopedHandle pipe(Connect());
+    const ScopedFile pipe = Connect();
     Send(pipe.get(), std::string(size, 'a'));
     EXPECT_FALSE(Receive(pipe.get()).has_value()) << size;
   }
@@ -138,7 +138,7 @@ TEST_F(PipeServerTest, OversizedRequestIsDroppedUnanswered) {
 
 TEST_F(PipeServerTest, ClientGoneBeforeItsAnswerDoesNotStopTheServer) {
   {
-    ScopedHandle pipe(Connect());
+    const ScopedFile pipe = Connect();
     ASSERT_TRUE(Send(pipe.get(), "sleep"));
   }
   Sleep(500);

@@ -5,11 +5,18 @@
 #include <cstring>
 #include <string>
 
+#include "platform/win32/scoped_handles.h"
 #include "tessel/cipher_core.h"
 #include "tessel/tessel.h"
-#include "tessel/win_handles.h"
 
 namespace tessel {
+
+using platform::win32::ScopedCryptHash;
+using platform::win32::ScopedCryptKey;
+using platform::win32::ScopedCryptProv;
+using platform::win32::ScopedFile;
+using platform::win32::ScopedKey;
+
 namespace {
 
 constexpr char kProvider[] = MS_DEF_PROV_A;

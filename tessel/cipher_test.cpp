@@ -8,12 +8,15 @@
 #include <random>
 #include <string>
 
+#include "platform/win32/scoped_handles.h"
 #include "tessel/cipher_core.h"
 #include "tessel/test_library.h"
 
 namespace tessel {
 namespace {
 
+using platform::win32::ScopedFile;
+using platform::win32::ScopedKey;
 using testing::ExportAs;
 using testing::FileExists;
 using testing::PathExport;
@@ -216,11 +219,11 @@ TEST_F(CipherExportsTest, UnreplaceableSourceIsReportedAndKept) {
   const std::string path = folder.Path("held.tbl");
   WriteFileBytes(path, "held content");
   // Another reader that does not share deletion keeps the file from being replaced.
-  const HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  ScopedFile reader(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(reader.valid());
   EXPECT_EQ(encrypt_file_(path.c_str()), 0);
-  CloseHandle(reader);
+  reader.Reset();
   EXPECT_EQ(ReadFileBytes(path), "held content");
 }
 
@@ -231,20 +234,16 @@ class DeleteRegistryTreeTest : public ::testing::Test {
   void SetUp() override { DeleteRegistryTree(HKEY_CURRENT_USER, kRoot); }
   void TearDown() override { DeleteRegistryTree(HKEY_CURRENT_USER, kRoot); }
   static void Create(const std::string& path) {
-    HKEY key;
+    ScopedKey key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &key, nullptr),
+                              nullptr, key.receive(), nullptr),
               ERROR_SUCCESS);
-    RegSetValueExA(key, "v", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2);
-    RegCloseKey(key);
+    RegSetValueExA(key.get(), "v", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2);
   }
   static bool Exists(const std::string& path) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-      return false;
-    }
-    RegCloseKey(key);
-    return true;
+    ScopedKey key;
+    return RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.receive()) ==
+           ERROR_SUCCESS;
   }
 };
 

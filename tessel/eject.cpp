@@ -7,10 +7,13 @@
 #include <cctype>
 #include <cstdio>
 
+#include "platform/win32/scoped_handles.h"
 #include "tessel/tessel.h"
-#include "tessel/win_handles.h"
 
 namespace tessel {
+
+using platform::win32::ScopedFile;
+
 namespace {
 
 // Prints one of the procedure's texts at once, so it keeps its place among

@@ -4,11 +4,13 @@
 
 #include <string>
 
+#include "platform/win32/scoped_handles.h"
 #include "tessel/test_library.h"
 
 namespace tessel {
 namespace {
 
+using platform::win32::ScopedKey;
 using testing::ProbeCommand;
 using testing::ProgramFolder;
 using testing::RunCapturingOutput;
@@ -38,12 +40,11 @@ class EjectOnWindows98Test : public ::testing::Test {
                           folder_.Path("tessel_probe98.exe").c_str(), FALSE));
     ASSERT_TRUE(
         CopyFileA((bin + "\\Tessel.dll").c_str(), folder_.Path("Tessel.dll").c_str(), FALSE));
-    HKEY key;
+    ScopedKey key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kAppKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key, nullptr),
+                              key.receive(), nullptr),
               ERROR_SUCCESS);
-    RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
-    RegCloseKey(key);
+    RegSetValueExA(key.get(), "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
   }
   void TearDown() override { RegDeleteKeyA(HKEY_CURRENT_USER, kAppKey); }
 

@@ -13,12 +13,15 @@
 #include <string>
 
 #include "common/password_field.h"
+#include "platform/win32/scoped_handles.h"
 #include "tessel/cipher.h"
 #include "tessel/cipher_core.h"
 #include "tessel/tessel.h"
-#include "tessel/win_handles.h"
 
 namespace tessel {
+
+using platform::win32::ScopedKey;
+
 namespace {
 
 constexpr char kWardkeepKey[] = "Software\\Quillon\\Nox\\CurrentVersion\\Wardkeep";

@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "common/password_field.h"
+#include "platform/win32/scoped_handles.h"
 #include "tessel/cipher_core.h"
 #include "tessel/test_library.h"
 
 namespace tessel {
 namespace {
 
+using platform::win32::ScopedKey;
 using testing::ExportAs;
 using testing::PathExport;
 using testing::StringExport;
@@ -36,8 +38,8 @@ struct StoredValue {
 
 std::vector<StoredValue> WardkeepValues() {
   std::vector<StoredValue> values;
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kWardkeep, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+  ScopedKey key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kWardkeep, 0, KEY_READ, key.receive()) != ERROR_SUCCESS) {
     return values;
   }
   for (DWORD index = 0;; ++index) {
@@ -46,7 +48,7 @@ std::vector<StoredValue> WardkeepValues() {
     BYTE data[1024];
     DWORD data_size = sizeof data;
     StoredValue value;
-    if (RegEnumValueA(key, index, name, &name_size, nullptr, &value.type, data, &data_size) !=
+    if (RegEnumValueA(key.get(), index, name, &name_size, nullptr, &value.type, data, &data_size) !=
         ERROR_SUCCESS) {
       break;
     }
@@ -54,7 +56,6 @@ std::vector<StoredValue> WardkeepValues() {
     value.data.assign(reinterpret_cast<char*>(data), data_size);
     values.push_back(value);
   }
-  RegCloseKey(key);
   return values;
 }
 
@@ -119,15 +120,15 @@ TEST_F(PasswordStoreTest, StoredFormIsAOneWayVerifierAndNoCipher) {
 }
 
 TEST_F(PasswordStoreTest, ValueWrittenByAnEarlierInstallationIsReadable) {
-  HKEY key;
+  ScopedKey key;
   ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kWardkeep, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            &key, nullptr),
+                            key.receive(), nullptr),
             ERROR_SUCCESS);
   const std::string name = StoredForm("Password");
   const std::string data = StoredForm("from before");
-  RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
+  RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
                  static_cast<DWORD>(data.size()));
-  RegCloseKey(key);
+  key.Reset();
   EXPECT_EQ(check_password_("from Before"), 0);
   EXPECT_EQ(WardkeepValues().size(), 1u);
   EXPECT_EQ(check_password_("from before"), -1);

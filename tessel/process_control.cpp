@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/scoped_handles.h"
 #include "tessel/cipher_core.h"
 #include "tessel/tessel.h"
-#include "tessel/win_handles.h"
+
+using platform::win32::ScopedHandle;
 
 namespace tessel {
 namespace {
@@ -57,10 +59,8 @@ extern "C" int32_t __stdcall RunApplication(const char* command_line, int32_t de
   PROCESS_INFORMATION process = {};
   const BOOL started = CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                       nullptr, &startup, &process);
-  if (started) {
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
+  const ScopedHandle thread(process.hThread);
+  const ScopedHandle started_process(process.hProcess);
   return started;
 }
 

@@ -7,11 +7,13 @@
 #include <cstring>
 #include <string>
 
+#include "platform/win32/scoped_handles.h"
 #include "tessel/test_library.h"
 
 namespace tessel {
 namespace {
 
+using platform::win32::ScopedHandle;
 using testing::ExportAs;
 using testing::FileExists;
 using testing::PathExport;
@@ -79,14 +81,15 @@ class ProbeWindow {
     std::string command = ProbeCommand() + " window \"" + title + "\" \"" + log + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                   &process_);
+    PROCESS_INFORMATION process = {};
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &process)) {
+      thread_.Reset(process.hThread);
+      process_.Reset(process.hProcess);
+    }
   }
   ~ProbeWindow() {
-    if (process_.hProcess == nullptr) return;
-    TerminateProcess(process_.hProcess, 9);
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
+    if (process_.valid()) TerminateProcess(process_.get(), 9);
   }
   bool WaitForWindow() const {
     for (int waited = 0; waited < 15000; waited += 50) {
@@ -97,15 +100,16 @@ class ProbeWindow {
   }
   // The exit code once the process has ended within `ms`, else -1.
   int ExitCodeWithin(int ms) const {
-    if (WaitForSingleObject(process_.hProcess, ms) != WAIT_OBJECT_0) return -1;
+    if (WaitForSingleObject(process_.get(), ms) != WAIT_OBJECT_0) return -1;
     DWORD code = 0;
-    GetExitCodeProcess(process_.hProcess, &code);
+    GetExitCodeProcess(process_.get(), &code);
     return static_cast<int>(code);
   }
 
  private:
   std::string title_;
-  PROCESS_INFORMATION process_ = {};
+  ScopedHandle thread_;
+  ScopedHandle process_;
 };
 
 class KillApplicationTest : public ::testing::Test {

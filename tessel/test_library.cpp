@@ -5,7 +5,12 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/win32/scoped_handles.h"
+
 namespace tessel::testing {
+
+using platform::win32::ScopedFind;
+using platform::win32::ScopedHandle;
 
 HMODULE Library() {
   static const HMODULE library = LoadLibraryA("Tessel.dll");
@@ -37,37 +42,36 @@ std::string ProbeCommand() {
 
 int RunCapturingOutput(const std::string& command_line, std::string* output) {
   SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-  HANDLE read_end = nullptr, write_end = nullptr;
-  if (!CreatePipe(&read_end, &write_end, &inheritable, 0)) return -1;
-  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+  ScopedHandle read_end;
+  ScopedHandle write_end;
+  if (!CreatePipe(read_end.receive(), write_end.receive(), &inheritable, 0)) return -1;
+  SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, 0);
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = write_end;
-  startup.hStdError = write_end;
+  startup.hStdOutput = write_end.get();
+  startup.hStdError = write_end.get();
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   PROCESS_INFORMATION process = {};
   std::string writable = command_line;
   const BOOL started = CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                       nullptr, &startup, &process);
-  CloseHandle(write_end);
-  if (!started) {
-    CloseHandle(read_end);
-    return -1;
-  }
+  // Only the child may hold the write end, or the reads below never end.
+  write_end.Reset();
+  if (!started) return -1;
+  const ScopedHandle thread(process.hThread);
+  const ScopedHandle child(process.hProcess);
   output->clear();
   char chunk[512];
   DWORD read = 0;
-  while (ReadFile(read_end, chunk, sizeof chunk, &read, nullptr) && read > 0) {
+  while (ReadFile(read_end.get(), chunk, sizeof chunk, &read, nullptr) && read > 0) {
     output->append(chunk, read);
   }
-  CloseHandle(read_end);
+  read_end.Reset();
   DWORD exit_code = static_cast<DWORD>(-1);
-  if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0) {
-    GetExitCodeProcess(process.hProcess, &exit_code);
+  if (WaitForSingleObject(child.get(), 30000) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(child.get(), &exit_code);
   }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
   return static_cast<int>(exit_code);
 }
 
@@ -82,8 +86,8 @@ ScratchFolder::ScratchFolder() {
 
 ScratchFolder::~ScratchFolder() {
   WIN32_FIND_DATAA entry;
-  const HANDLE find = FindFirstFileA((path_ + "\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
+  const ScopedFind find(FindFirstFileA((path_ + "\\*").c_str(), &entry));
+  if (find.valid()) {
     do {
       const std::string name = entry.cFileName;
       if (name == "." || name == "..") continue;
@@ -94,8 +98,7 @@ ScratchFolder::~ScratchFolder() {
       } else {
         DeleteFileA(path.c_str());
       }
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
+    } while (FindNextFileA(find.get(), &entry));
   }
   RemoveDirectoryA(path_.c_str());
 }

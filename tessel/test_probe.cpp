@@ -8,12 +8,13 @@
 //                                   end-of-session message in LOG
 //   tessel_probe eject DRIVE        calls Tessel.dll's EjectDrive and prints
 //                                   its result after the library's texts
-#include <windows.h>
-
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string>
+
+#include "platform/win32/scoped_handles.h"
+#include "platform/win32/win32_api.h"
 
 namespace {
 
@@ -69,11 +70,11 @@ int WaitForGate(const char* gate, const char* path) {
 }
 
 int Eject(const char* drive) {
-  const HMODULE library = LoadLibraryA("Tessel.dll");
-  if (library == nullptr) return 3;
+  const platform::win32::ScopedLibrary library(LoadLibraryA("Tessel.dll"));
+  if (!library.valid()) return 3;
   using EjectDrive = int32_t(__stdcall*)(const char*);
-  const auto eject =
-      reinterpret_cast<EjectDrive>(reinterpret_cast<void*>(GetProcAddress(library, "EjectDrive")));
+  const auto eject = reinterpret_cast<EjectDrive>(
+      reinterpret_cast<void*>(GetProcAddress(library.get(), "EjectDrive")));
   if (eject == nullptr) return 4;
   std::printf("result=%d\n", static_cast<int>(eject(drive)));
   return 0;

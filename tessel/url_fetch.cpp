@@ -12,11 +12,16 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/win32/scoped_handles.h"
 #include "tessel/line_join.h"
 #include "tessel/tessel.h"
-#include "tessel/win_handles.h"
 
 namespace tessel {
+
+using platform::win32::ScopedHandle;
+using platform::win32::ScopedInternet;
+using platform::win32::ScopedLibrary;
+
 namespace {
 
 constexpr DWORD kReadBufferSize = 4096;
@@ -118,20 +123,23 @@ DWORD WINAPI ThreadMain(void* parameter) {
 // Starts one of the fetch's threads; false (error code in GetLastError)
 // when it could not be started.
 bool StartThread(const std::shared_ptr<Fetch>& fetch, DWORD (*body)(Fetch*)) {
-  HMODULE module = nullptr;
+  ScopedLibrary module;
   if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                          reinterpret_cast<const char*>(&ThreadMain), &module)) {
+                          reinterpret_cast<const char*>(&ThreadMain), module.receive())) {
     return false;
   }
-  auto* start = new ThreadStart{fetch, body, module};
-  ScopedHandle thread(CreateThread(nullptr, 0, ThreadMain, start, 0, nullptr));
+  auto start = std::make_unique<ThreadStart>(ThreadStart{fetch, body, module.get()});
+  const ScopedHandle thread(CreateThread(nullptr, 0, ThreadMain, start.get(), 0, nullptr));
   if (!thread.valid()) {
     const DWORD error = GetLastError();
-    delete start;
-    FreeLibrary(module);
+    start.reset();
+    module.Reset();
     SetLastError(error);
     return false;
   }
+  // The thread owns both now.
+  start.release();
+  module.Release();
   return true;
 }
 

@@ -17,11 +17,13 @@
 #include <thread>
 #include <vector>
 
+#include "platform/win32/scoped_handles.h"
 #include "tessel/test_library.h"
 
 namespace tessel {
 namespace {
 
+using platform::win32::ScopedWindow;
 using testing::ExportAs;
 using testing::UrlExport;
 
@@ -181,16 +183,15 @@ TEST_F(GetUrlTest, ResourceLongerThanTheReadBuffer) {
 
 TEST_F(GetUrlTest, CaptionShowsTheUrl) {
   server_.Add("/caption", {Ok("x")});
-  const HWND window = CreateWindowA("STATIC", "before", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                                    nullptr, nullptr, nullptr, nullptr);
-  ASSERT_NE(window, nullptr);
+  const ScopedWindow window(CreateWindowA("STATIC", "before", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                          nullptr, nullptr, nullptr, nullptr));
+  ASSERT_TRUE(window.valid());
   char buffer[32];
-  const int32_t result = get_url_(server_.Url("/caption").c_str(), buffer, 10, window);
+  const int32_t result = get_url_(server_.Url("/caption").c_str(), buffer, 10, window.get());
   EXPECT_EQ(result, 1);
   char caption[256] = {};
-  GetWindowTextA(window, caption, sizeof caption);
+  GetWindowTextA(window.get(), caption, sizeof caption);
   EXPECT_EQ(std::string(caption), "Retrieving " + server_.Url("/caption"));
-  DestroyWindow(window);
 }
 
 TEST_F(GetUrlTest, ConnectionBrokenMidBodyDoesNotHang) {
@@ -283,17 +284,16 @@ TEST(FetchUrlTest, LineEndsSplitAcrossReads) {
 }
 
 TEST(FetchUrlTest, UrlThatNeverOpensTimesOut) {
-  const HWND window = CreateWindowA("STATIC", "untouched", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                                    nullptr, nullptr, nullptr, nullptr);
-  const Outcome outcome = RunFetch(ScriptedSource({"never read"}, false, false), 50, window);
+  const ScopedWindow window(CreateWindowA("STATIC", "untouched", WS_OVERLAPPEDWINDOW, 0, 0, 100,
+                                          100, nullptr, nullptr, nullptr, nullptr));
+  const Outcome outcome = RunFetch(ScriptedSource({"never read"}, false, false), 50, window.get());
   EXPECT_EQ(outcome.result, -2);
   // More than one whole second must have passed at the watchdog's look.
   EXPECT_GE(outcome.milliseconds, 2000);
   EXPECT_LT(outcome.milliseconds, 10000);
   char caption[64] = {};
-  GetWindowTextA(window, caption, sizeof caption);
+  GetWindowTextA(window.get(), caption, sizeof caption);
   EXPECT_EQ(std::string(caption), "untouched");
-  DestroyWindow(window);
 }
 
 TEST(FetchUrlTest, LateOpeningDoesNotDisturbTheNextFetch) {

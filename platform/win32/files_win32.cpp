@@ -9,8 +9,8 @@ namespace platform {
 
 namespace {
 
+using win32::ScopedFile;
 using win32::ScopedFind;
-using win32::ScopedHandle;
 
 constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
@@ -65,23 +65,23 @@ long SizeOf(HANDLE file, uint64_t* size) {
 }  // namespace
 
 long CreateFileIfMissing(const std::string& path) {
-  ScopedHandle file(Open(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS));
+  ScopedFile file(Open(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS));
   return file.valid() ? kSuccess : LastError();
 }
 
 long OpenForReading(const std::string& path) {
-  ScopedHandle file(Open(path, GENERIC_READ, OPEN_EXISTING));
+  ScopedFile file(Open(path, GENERIC_READ, OPEN_EXISTING));
   return file.valid() ? kSuccess : LastError();
 }
 
 long ReadFileAt(const std::string& path, uint64_t offset, size_t size, std::string* out) {
-  ScopedHandle file(Open(path, GENERIC_READ, OPEN_EXISTING));
+  ScopedFile file(Open(path, GENERIC_READ, OPEN_EXISTING));
   if (!file.valid()) return LastError();
   return ReadAt(file.get(), offset, size, out);
 }
 
 long ReadWholeFile(const std::string& path, std::string* out) {
-  ScopedHandle file(Open(path, GENERIC_READ, OPEN_EXISTING));
+  ScopedFile file(Open(path, GENERIC_READ, OPEN_EXISTING));
   uint64_t size = 0;
   if (!file.valid()) return LastError();
   if (long error = SizeOf(file.get(), &size)) return error;
@@ -89,19 +89,19 @@ long ReadWholeFile(const std::string& path, std::string* out) {
 }
 
 long WriteFileAt(const std::string& path, uint64_t offset, std::string_view data) {
-  ScopedHandle file(Open(path, GENERIC_WRITE, OPEN_ALWAYS));
+  ScopedFile file(Open(path, GENERIC_WRITE, OPEN_ALWAYS));
   if (!file.valid()) return LastError();
   return data.empty() ? kSuccess : WriteAt(file.get(), offset, data);
 }
 
 long WriteWholeFile(const std::string& path, std::string_view data) {
-  ScopedHandle file(Open(path, GENERIC_WRITE, CREATE_ALWAYS));
+  ScopedFile file(Open(path, GENERIC_WRITE, CREATE_ALWAYS));
   if (!file.valid()) return LastError();
   return data.empty() ? kSuccess : WriteAt(file.get(), 0, data);
 }
 
 long FileLength(const std::string& path, uint64_t* length) {
-  ScopedHandle file(Open(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING));
+  ScopedFile file(Open(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING));
   if (!file.valid()) return LastError();
   return SizeOf(file.get(), length);
 }

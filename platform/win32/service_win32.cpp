@@ -22,7 +22,7 @@ namespace platform {
 namespace {
 
 using win32::Deadline;
-using win32::ScopedHandle;
+using win32::ScopedFile;
 using win32::ScopedLocal;
 
 // The hive kCurrentUser stands for on this thread while a ScopedUserHive
@@ -56,20 +56,20 @@ Function Export(const char* library, const char* name) {
 
 // Opens the pipe, waiting while every instance is busy or the service is
 // still starting; an invalid handle when the deadline passes first.
-HANDLE ConnectToService(const Deadline& deadline) {
+ScopedFile ConnectToService(const Deadline& deadline) {
   for (;;) {
-    HANDLE pipe = CreateFileA(kServicePipe, kClientPipeAccess, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OVERLAPPED, nullptr);
-    if (pipe != INVALID_HANDLE_VALUE) return pipe;
+    ScopedFile pipe(CreateFileA(kServicePipe, kClientPipeAccess, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OVERLAPPED, nullptr));
+    if (pipe.valid()) return pipe;
     DWORD error = GetLastError();
     DWORD remaining = deadline.Remaining();
-    if (remaining == 0) return INVALID_HANDLE_VALUE;
+    if (remaining == 0) return ScopedFile();
     if (error == ERROR_PIPE_BUSY) {
       WaitNamedPipeA(kServicePipe, remaining);
     } else if (error == ERROR_FILE_NOT_FOUND) {
       Sleep(remaining < kRetryPauseMs ? remaining : kRetryPauseMs);
     } else {
-      return INVALID_HANDLE_VALUE;
+      return ScopedFile();
     }
   }
 }
@@ -103,7 +103,7 @@ bool UserHiveMapped() { return user_hive_mapping.mapped; }
 std::string MappedUserSid() { return user_hive_mapping.sid; }
 
 bool AskService(std::string_view request, uint32_t connect_timeout_ms, std::string* answer) {
-  ScopedHandle pipe(ConnectToService(Deadline(connect_timeout_ms)));
+  const ScopedFile pipe = ConnectToService(Deadline(connect_timeout_ms));
   if (!pipe.valid()) return false;
   DWORD mode = PIPE_READMODE_MESSAGE;
   if (!SetNamedPipeHandleState(pipe.get(), &mode, nullptr, nullptr)) return false;

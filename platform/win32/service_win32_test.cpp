@@ -14,15 +14,15 @@
 namespace platform {
 namespace {
 
+using win32::ScopedFile;
 using win32::ScopedHandle;
 using win32::ScopedLocal;
 
 constexpr const char* kTestKey = "Software\\Quillon\\NoxHiveTest";
 
 std::string OwnSid() {
-  HANDLE raw = nullptr;
-  OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw);
-  ScopedHandle token(raw);
+  ScopedHandle token;
+  OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive());
   BYTE buffer[256] = {};
   DWORD size = 0;
   if (!GetTokenInformation(token.get(), TokenUser, buffer, sizeof buffer, &size)) return "";
@@ -65,8 +65,8 @@ TEST(Win32UserHive, UnknownSidMakesCurrentUserCallsFailInsteadOfReachingOwnHive)
   EXPECT_TRUE(UserHiveMapped());
   ScopedRegKey key;
   EXPECT_NE(RegCreateKey(kCurrentUser, kTestKey, key.receive()), kSuccess);
-  HKEY own = nullptr;
-  EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, kTestKey, 0, KEY_READ, &own), ERROR_SUCCESS);
+  win32::ScopedKey own;
+  EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, kTestKey, 0, KEY_READ, own.receive()), ERROR_SUCCESS);
 }
 
 // Wine 8 keeps no descriptor of a file (it derives one from the Unix
@@ -106,8 +106,8 @@ TEST(Win32TableProtection, FilesAreRestrictedAndCheckedByPath) {
   char folder[MAX_PATH + 1] = {};
   GetTempPathA(MAX_PATH, folder);
   std::string path = std::string(folder) + "nox-restrict-test.tbl";
-  ScopedHandle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedFile(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr));
   EXPECT_EQ(RestrictToAdministrators(path), kSuccess);
   DeleteFileA(path.c_str());
   EXPECT_EQ(RestrictToAdministrators(path), kFileNotFound);

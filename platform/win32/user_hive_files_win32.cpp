@@ -22,11 +22,11 @@ bool EnablePrivilege(HANDLE token, const char* name) {
 }
 
 long EnableHivePrivileges() {
-  HANDLE raw = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw)) {
+  win32::ScopedHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
+                        token.receive())) {
     return static_cast<long>(GetLastError());
   }
-  win32::ScopedHandle token(raw);
   if (!EnablePrivilege(token.get(), SE_RESTORE_NAME) ||
       !EnablePrivilege(token.get(), SE_BACKUP_NAME)) {
     return ERROR_PRIVILEGE_NOT_HELD;
@@ -42,11 +42,11 @@ bool RunsOnWine() {
 }
 
 bool SaveLoadedHive(const std::string& name, const std::string& file) {
-  HKEY hive = nullptr;
-  if (RegOpenKeyExA(HKEY_USERS, name.c_str(), 0, KEY_READ, &hive) != ERROR_SUCCESS) return false;
-  const bool saved = RegSaveKeyA(hive, file.c_str(), nullptr) == ERROR_SUCCESS;
-  RegCloseKey(hive);
-  return saved;
+  win32::ScopedKey hive;
+  if (RegOpenKeyExA(HKEY_USERS, name.c_str(), 0, KEY_READ, hive.receive()) != ERROR_SUCCESS) {
+    return false;
+  }
+  return RegSaveKeyA(hive.get(), file.c_str(), nullptr) == ERROR_SUCCESS;
 }
 
 }  // namespace

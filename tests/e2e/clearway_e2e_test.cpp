@@ -10,10 +10,15 @@
 #include <string>
 
 #include "common/modern_switches.h"
+#include "platform/win32/scoped_handles.h"
 #include "tests/e2e/e2e_machine.h"
 
 namespace nox::e2e {
 namespace {
+
+using platform::win32::ScopedFile;
+using platform::win32::ScopedKey;
+using platform::win32::ScopedLibrary;
 
 constexpr const char* kPolicies = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\";
 constexpr const char* kInternetSettings =
@@ -36,16 +41,15 @@ std::string Policy(const char* key) { return std::string(kPolicies) + key; }
 
 // The administrator password stored through Tessel.dll, as noxadmin does.
 void StorePassword(const std::string& password) {
-  HMODULE tessel = LoadLibraryA((std::string(kProgramDir) + "\\Tessel.dll").c_str());
-  ASSERT_NE(tessel, nullptr);
+  const ScopedLibrary tessel(LoadLibraryA((std::string(kProgramDir) + "\\Tessel.dll").c_str()));
+  ASSERT_TRUE(tessel.valid());
   using SetPasswordFn = int32_t(__stdcall*)(char*);
   auto set = reinterpret_cast<SetPasswordFn>(
-      reinterpret_cast<void*>(GetProcAddress(tessel, "SetPassword")));
+      reinterpret_cast<void*>(GetProcAddress(tessel.get(), "SetPassword")));
   ASSERT_NE(set, nullptr);
   char buffer[81] = {};
   std::memcpy(buffer, password.data(), password.size());
   EXPECT_EQ(set(buffer), -1);
-  FreeLibrary(tessel);
 }
 
 class ClearwayE2eTest : public ::testing::Test {
@@ -55,10 +59,10 @@ class ClearwayE2eTest : public ::testing::Test {
     for (const char* table : kTables) machine_.WriteSystemFile(table, "table");
   }
   void TearDown() override {
-    HKEY wine = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kWineKey, 0, KEY_ALL_ACCESS, &wine) == ERROR_SUCCESS) {
-      RegDeleteValueA(wine, "Version");
-      RegCloseKey(wine);
+    ScopedKey wine;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kWineKey, 0, KEY_ALL_ACCESS, wine.receive()) ==
+        ERROR_SUCCESS) {
+      RegDeleteValueA(wine.get(), "Version");
     }
     DeleteRegTree(HKEY_LOCAL_MACHINE, kMyDocumentsKey);
     machine_.TearDown();
@@ -236,10 +240,10 @@ TEST_F(ClearwayE2eTest, ModernSwitchesOfAnEducationModernLoginAreRemoved) {
        {"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\DisallowRun",
         "Software\\Policies\\Microsoft\\Edge\\URLBlocklist",
         "Software\\Policies\\Google\\Chrome\\URLBlocklist"}) {
-    HKEY opened = nullptr;
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened), ERROR_FILE_NOT_FOUND)
+    ScopedKey opened;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, opened.receive()),
+              ERROR_FILE_NOT_FOUND)
         << key;
-    if (opened != nullptr) RegCloseKey(opened);
   }
   EXPECT_FALSE(
       ReadRegValue(HKEY_CURRENT_USER, "Software\\Policies\\Quillon\\Explorer", "WrittenSwitches"));
@@ -297,33 +301,33 @@ TEST_F(ClearwayE2eTest, TraceFileWithArgumentsOnAndOff) {
     const std::string ini =
         std::string("[log file]\r\nWrite To Disk=1\r\nCapture To Disk=1\r\n") +
         "Log File=trace.log\r\n[include]\r\nArguments=" + (arguments ? "1" : "0") + "\r\n";
-    HANDLE file = CreateFileA((folder + "SNCLIENT.INI").c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ScopedFile file(CreateFileA((folder + "SNCLIENT.INI").c_str(), GENERIC_WRITE, 0, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file.valid());
     DWORD written = 0;
-    WriteFile(file, ini.data(), static_cast<DWORD>(ini.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.get(), ini.data(), static_cast<DWORD>(ini.size()), &written, nullptr);
+    file.Reset();
     RunClearway("x /U");
     std::string trace;
     char buffer[65536];
-    file = CreateFileA((folder + "trace.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                       OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    while (ReadFile(file, buffer, sizeof buffer, &written, nullptr) && written > 0) {
+    file.Reset(CreateFileA((folder + "trace.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file.valid());
+    while (ReadFile(file.get(), buffer, sizeof buffer, &written, nullptr) && written > 0) {
       trace.append(buffer, written);
     }
-    CloseHandle(file);
+    file.Reset();
     DeleteFileA((folder + "SNCLIENT.INI").c_str());
     // One pass per profile Windows lists, each starting with NoDrives.
     DWORD profiles = 0;
-    HKEY list = nullptr;
+    ScopedKey list;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE,
                             "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", 0,
-                            KEY_READ, &list),
+                            KEY_READ, list.receive()),
               ERROR_SUCCESS);
-    RegQueryInfoKeyA(list, nullptr, nullptr, nullptr, &profiles, nullptr, nullptr, nullptr,
+    RegQueryInfoKeyA(list.get(), nullptr, nullptr, nullptr, &profiles, nullptr, nullptr, nullptr,
                      nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(list);
+    list.Reset();
     const std::string no_drives =
         "->\thidea : Sub RegWrite : (regline=Current_User,Software\\Microsoft\\Windows\\"
         "CurrentVersion\\Policies\\Explorer,NoDrives, regvalue=0, dwtype=4)";

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/win32/scoped_handles.h"
 #include "platform/win32/win32_api.h"
 
 namespace nox::e2e {
@@ -19,23 +20,23 @@ inline std::string OwnDirectory() {
 
 // The file's bytes; "<none>" when it cannot be opened.
 inline std::string ReadAll(const std::string& path) {
-  HANDLE file =
-      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<none>";
-  std::string data(GetFileSize(file, nullptr), '\0');
+  const platform::win32::ScopedFile file(
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file.valid()) return "<none>";
+  std::string data(GetFileSize(file.get(), nullptr), '\0');
   DWORD read = 0;
-  ReadFile(file, data.data(), static_cast<DWORD>(data.size()), &read, nullptr);
-  CloseHandle(file);
+  ReadFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &read, nullptr);
   return data.substr(0, read);
 }
 
 // Creates or replaces the file; false when it cannot be written.
 inline bool WriteAll(const std::string& path, const std::string& data) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  const platform::win32::ScopedFile file(
+      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  if (!file.valid()) return false;
   DWORD written = 0;
-  const BOOL ok = WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
-  CloseHandle(file);
+  const BOOL ok =
+      WriteFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
   return ok && written == data.size();
 }
 
@@ -53,15 +54,15 @@ inline DWORD RunProgramAndWait(const std::string& program, const std::string& ar
                       "C:\\", &startup, &process)) {
     return kNotFinished;
   }
+  const platform::win32::ScopedHandle thread(process.hThread);
+  const platform::win32::ScopedHandle started(process.hProcess);
   DWORD code = kNotFinished;
-  if (WaitForSingleObject(process.hProcess, timeout_ms) == WAIT_OBJECT_0) {
-    GetExitCodeProcess(process.hProcess, &code);
+  if (WaitForSingleObject(started.get(), timeout_ms) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(started.get(), &code);
   } else {
-    TerminateProcess(process.hProcess, kNotFinished);
-    WaitForSingleObject(process.hProcess, 5000);
+    TerminateProcess(started.get(), kNotFinished);
+    WaitForSingleObject(started.get(), 5000);
   }
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
   return code;
 }
 

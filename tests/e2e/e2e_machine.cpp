@@ -11,6 +11,7 @@ namespace nox::e2e {
 namespace {
 
 using nox::e2e::OwnDirectory;
+using platform::win32::ScopedKey;
 
 // Every file the earlier tests or logins may have left in the system directory.
 const char* const kSystemFiles[] = {"USER.TBL", "NoxSettings.TBL", "user.cur",     "1.TBL",
@@ -65,26 +66,22 @@ void Machine::SetUp() {
 }
 
 void Machine::TearDown() {
-  if (process_.hProcess != nullptr) {
-    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-      TerminateProcess(process_.hProcess, 99);
-      WaitForSingleObject(process_.hProcess, 5000);
-    }
-    CloseHandle(process_.hProcess);
-    CloseHandle(process_.hThread);
-    process_ = {};
+  if (process_.valid() && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_.get(), 99);
+    WaitForSingleObject(process_.get(), 5000);
   }
+  process_.Reset();
+  thread_.Reset();
   const std::string shell = WindowsDir() + "\\explorer.exe";
   const std::string saved = std::string(kRoot) + "\\wine-explorer.exe";
   if (GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES) {
     CopyFileA(saved.c_str(), shell.c_str(), FALSE);
   }
   if (session_end_intercepted_) {
-    HKEY overrides = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kDllOverrides, 0, KEY_ALL_ACCESS, &overrides) ==
+    ScopedKey overrides;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kDllOverrides, 0, KEY_ALL_ACCESS, overrides.receive()) ==
         ERROR_SUCCESS) {
-      RegDeleteValueA(overrides, "wineboot.exe");
-      RegCloseKey(overrides);
+      RegDeleteValueA(overrides.get(), "wineboot.exe");
     }
     CopyFileA((std::string(kRoot) + "\\wine-wineboot.exe").c_str(),
               (SystemDir() + "wineboot.exe").c_str(), FALSE);
@@ -96,15 +93,15 @@ void Machine::TearDown() {
 void Machine::SaveShellFolders() {
   shell_folders_.clear();
   for (const auto& [root_word, path] : kShellFolderKeys) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(Root(root_word), path, 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
+    ScopedKey key;
+    if (RegOpenKeyExA(Root(root_word), path, 0, KEY_READ, key.receive()) != ERROR_SUCCESS) continue;
     char name[16384];
     std::vector<char> data(65536);
     for (DWORD index = 0;; ++index) {
       DWORD name_size = sizeof name;
       DWORD data_size = static_cast<DWORD>(data.size());
       DWORD type = 0;
-      if (RegEnumValueA(key, index, name, &name_size, nullptr, &type,
+      if (RegEnumValueA(key.get(), index, name, &name_size, nullptr, &type,
                         reinterpret_cast<BYTE*>(data.data()), &data_size) != ERROR_SUCCESS) {
         break;
       }
@@ -113,7 +110,6 @@ void Machine::SaveShellFolders() {
                                 std::string(name, name_size),
                                 {type, std::string(data.data(), data_size)}});
     }
-    RegCloseKey(key);
   }
   shell_folders_saved_ = true;
 }
@@ -122,31 +118,31 @@ void Machine::SaveShellFolders() {
 void Machine::RestoreShellFolders() {
   if (!shell_folders_saved_) return;
   for (const auto& [root_word, path] : kShellFolderKeys) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(Root(root_word), path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) continue;
+    ScopedKey key;
+    if (RegOpenKeyExA(Root(root_word), path, 0, KEY_ALL_ACCESS, key.receive()) != ERROR_SUCCESS) {
+      continue;
+    }
     std::vector<std::string> names;
     char name[16384];
     for (DWORD index = 0;; ++index) {
       DWORD name_size = sizeof name;
-      if (RegEnumValueA(key, index, name, &name_size, nullptr, nullptr, nullptr, nullptr) !=
+      if (RegEnumValueA(key.get(), index, name, &name_size, nullptr, nullptr, nullptr, nullptr) !=
           ERROR_SUCCESS) {
         break;
       }
       names.emplace_back(name, name_size);
     }
-    for (const std::string& value : names) RegDeleteValueA(key, value.c_str());
-    RegCloseKey(key);
+    for (const std::string& value : names) RegDeleteValueA(key.get(), value.c_str());
   }
   for (const SavedValue& value : shell_folders_) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(value.root, value.key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
+    ScopedKey key;
+    if (RegCreateKeyExA(value.root, value.key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        key.receive(), nullptr) != ERROR_SUCCESS) {
       continue;
     }
-    RegSetValueExA(key, value.name.c_str(), 0, value.data.type,
+    RegSetValueExA(key.get(), value.name.c_str(), 0, value.data.type,
                    reinterpret_cast<const BYTE*>(value.data.bytes.data()),
                    static_cast<DWORD>(value.data.bytes.size()));
-    RegCloseKey(key);
   }
   shell_folders_saved_ = false;
 }
@@ -225,11 +221,8 @@ bool Machine::StartExplorer(const std::string& arguments) {
 
 bool Machine::StartProgram(const std::string& program_name, const std::string& arguments,
                            int show) {
-  if (process_.hProcess != nullptr) {
-    CloseHandle(process_.hProcess);
-    CloseHandle(process_.hThread);
-    process_ = {};
-  }
+  process_.Reset();
+  thread_.Reset();
   const std::string program = std::string(kProgramDir) + "\\" + program_name;
   std::string command_line = program_name;
   if (!arguments.empty()) command_line += " " + arguments;
@@ -242,8 +235,12 @@ bool Machine::StartProgram(const std::string& program_name, const std::string& a
   // Under load, Wine now and then refuses to start a program whose file the
   // previous test's process is still letting go of: try again for a while.
   for (int attempt = 0; attempt < 20; ++attempt) {
+    PROCESS_INFORMATION started = {};
     if (CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                       kProgramDir, &startup, &process_) != FALSE) {
+                       kProgramDir, &startup, &started) != FALSE) {
+      process_.Reset(started.hProcess);
+      thread_.Reset(started.hThread);
+      process_id_ = started.dwProcessId;
       return true;
     }
     Sleep(100);
@@ -252,12 +249,12 @@ bool Machine::StartProgram(const std::string& program_name, const std::string& a
 }
 
 bool Machine::WaitForExit(DWORD timeout_ms) {
-  return WaitForSingleObject(process_.hProcess, timeout_ms) == WAIT_OBJECT_0;
+  return WaitForSingleObject(process_.get(), timeout_ms) == WAIT_OBJECT_0;
 }
 
 DWORD Machine::ExitCode() const {
   DWORD code = STILL_ACTIVE;
-  GetExitCodeProcess(process_.hProcess, &code);
+  GetExitCodeProcess(process_.get(), &code);
   return code;
 }
 
@@ -267,21 +264,21 @@ HWND Machine::WaitForLoginWindow(DWORD timeout_ms) {
     if (window != nullptr && IsWindowVisible(window) && LoginEdit(window, 1) != nullptr) {
       return window;
     }
-    if (WaitForSingleObject(process_.hProcess, 50) == WAIT_OBJECT_0) return nullptr;
+    if (WaitForSingleObject(process_.get(), 50) == WAIT_OBJECT_0) return nullptr;
   }
   return nullptr;
 }
 
 std::optional<MessageBoxSeen> Machine::WaitForMessageBox(HWND* box, DWORD timeout_ms) {
   for (DWORD waited = 0; waited < timeout_ms; waited += 50) {
-    const HWND found = VisibleMessageBoxOf(process_.dwProcessId);
+    const HWND found = VisibleMessageBoxOf(process_id_);
     if (found != nullptr && GetDlgItem(found, 0xFFFF) != nullptr) {
       char text[1024] = {};
       GetDlgItemTextA(found, 0xFFFF, text, sizeof text);
       *box = found;
       return MessageBoxSeen{WindowText(found), text};
     }
-    if (WaitForSingleObject(process_.hProcess, 50) == WAIT_OBJECT_0) return std::nullopt;
+    if (WaitForSingleObject(process_.get(), 50) == WAIT_OBJECT_0) return std::nullopt;
   }
   return std::nullopt;
 }
@@ -352,18 +349,19 @@ void PressKey(HWND window, WPARAM key) {
 }
 
 std::optional<RegData> ReadRegValue(HKEY root, const std::string& key, const std::string& name) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return std::nullopt;
+  ScopedKey opened;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, opened.receive()) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
   RegData data;
   DWORD size = 0;
-  LONG result = RegQueryValueExA(opened, name.c_str(), nullptr, &data.type, nullptr, &size);
+  LONG result = RegQueryValueExA(opened.get(), name.c_str(), nullptr, &data.type, nullptr, &size);
   if (result == ERROR_SUCCESS) {
     data.bytes.resize(size);
-    result = RegQueryValueExA(opened, name.c_str(), nullptr, &data.type,
+    result = RegQueryValueExA(opened.get(), name.c_str(), nullptr, &data.type,
                               reinterpret_cast<BYTE*>(data.bytes.data()), &size);
     data.bytes.resize(size);
   }
-  RegCloseKey(opened);
   if (result != ERROR_SUCCESS) return std::nullopt;
   return data;
 }
@@ -385,26 +383,28 @@ std::optional<std::string> ReadText(HKEY root, const std::string& key, const std
 }
 
 void DeleteRegTree(HKEY root, const std::string& key) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS) return;
-  char name[256];
-  while (RegEnumKeyA(opened, 0, name, sizeof name) == ERROR_SUCCESS) {
-    DeleteRegTree(opened, name);
+  ScopedKey opened;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, opened.receive()) != ERROR_SUCCESS) {
+    return;
   }
-  RegCloseKey(opened);
+  char name[256];
+  while (RegEnumKeyA(opened.get(), 0, name, sizeof name) == ERROR_SUCCESS) {
+    DeleteRegTree(opened.get(), name);
+  }
+  opened.Reset();
   RegDeleteKeyA(root, key.c_str());
 }
 
 void WriteRegText(HKEY root, const std::string& key, const std::string& name,
                   const std::string& value) {
-  HKEY opened = nullptr;
-  if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &opened,
+  ScopedKey opened;
+  if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, opened.receive(),
                       nullptr) != ERROR_SUCCESS) {
     return;
   }
-  RegSetValueExA(opened, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+  RegSetValueExA(opened.get(), name.c_str(), 0, REG_SZ,
+                 reinterpret_cast<const BYTE*>(value.c_str()),
                  static_cast<DWORD>(value.size() + 1));
-  RegCloseKey(opened);
 }
 
 UserRecord MakeUser(const std::string& name, const std::string& password,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "explorer/records.h"
+#include "platform/win32/scoped_handles.h"
 #include "platform/win32/win32_api.h"
 
 namespace nox::e2e {
@@ -96,7 +97,10 @@ class Machine {
   std::vector<SavedValue> shell_folders_;
   bool shell_folders_saved_ = false;
 
-  PROCESS_INFORMATION process_ = {};
+  // The program started last.
+  platform::win32::ScopedHandle process_;
+  platform::win32::ScopedHandle thread_;
+  DWORD process_id_ = 0;
   bool session_end_intercepted_ = false;
 };
 

@@ -20,6 +20,9 @@ namespace nox::e2e {
 namespace {
 
 using nox::e2e::OwnDirectory;
+using platform::win32::ScopedFile;
+using platform::win32::ScopedHandle;
+using platform::win32::ScopedKey;
 
 constexpr const char* kUninstallKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Nox";
@@ -70,12 +73,11 @@ bool Exists(const std::string& path) {
 }
 
 void WriteTextFile(const std::string& path, const std::string& text) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+  const ScopedFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(file.valid()) << path;
   DWORD written = 0;
-  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(file);
+  WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 // Runs `program` with exactly `arguments` to its end; its exit code.
@@ -129,11 +131,10 @@ void RemoveInstallations() {
   }
   DeleteRegTree(HKEY_LOCAL_MACHINE, kUninstallKey);
   DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\Quillon");
-  HKEY session = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_ALL_ACCESS, &session) ==
+  ScopedKey session;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_ALL_ACCESS, session.receive()) ==
       ERROR_SUCCESS) {
-    RegDeleteValueA(session, "PendingFileRenameOperations");
-    RegCloseKey(session);
+    RegDeleteValueA(session.get(), "PendingFileRenameOperations");
   }
 }
 
@@ -196,13 +197,13 @@ class InstallerE2eTest : public ::testing::Test {
   // takes back.
   void PlantRestrictions() {
     machine_.WriteUserTable({MakeUser("pupil", "p1", "0,0,0")});
-    HKEY explorer = nullptr;
+    ScopedKey explorer;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kExplorerPolicies, 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &explorer, nullptr),
+                              nullptr, explorer.receive(), nullptr),
               ERROR_SUCCESS);
     const DWORD on = 1;
-    RegSetValueExA(explorer, "NoRun", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
-    RegCloseKey(explorer);
+    RegSetValueExA(explorer.get(), "NoRun", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on),
+                   sizeof on);
   }
   void ExpectRestrictionsInPlace() {
     EXPECT_TRUE(machine_.SystemFileExists("USER.TBL"));
@@ -219,11 +220,10 @@ class InstallerE2eTest : public ::testing::Test {
       WriteRegText(HKEY_LOCAL_MACHINE, kWinlogonKey, "Shell", *value);
       return;
     }
-    HKEY winlogon = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kWinlogonKey, 0, KEY_ALL_ACCESS, &winlogon) ==
+    ScopedKey winlogon;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kWinlogonKey, 0, KEY_ALL_ACCESS, winlogon.receive()) ==
         ERROR_SUCCESS) {
-      RegDeleteValueA(winlogon, "Shell");
-      RegCloseKey(winlogon);
+      RegDeleteValueA(winlogon.get(), "Shell");
     }
   }
 
@@ -336,12 +336,12 @@ TEST_F(InstallerE2eTest, SilentInstallWithoutAnyPasswordIsRefused) {
 TEST_F(InstallerE2eTest, OneSetupAtATime) {
   ASSERT_EQ(Install("/S /NOPASSWORD /SHELL=0 /D=C:\\nox-e2e\\Plain"), 0u);
   // What a running installer or uninstaller holds.
-  HANDLE running = CreateMutexA(nullptr, FALSE, "Global\\Quillon.Nox.Setup");
-  ASSERT_NE(running, nullptr);
+  ScopedHandle running(CreateMutexA(nullptr, FALSE, "Global\\Quillon.Nox.Setup"));
+  ASSERT_TRUE(running.valid());
   PlantRestrictions();
   EXPECT_EQ(Install("/S /NOPASSWORD /D=C:\\nox-e2e\\Lab PCs\\Nox"), 1u);
   EXPECT_EQ(Uninstall(kPlainFolder, "/S"), 1u);
-  CloseHandle(running);
+  running.Reset();
   EXPECT_FALSE(Exists(kBlankFolder));
   ExpectInstalled(kPlainFolder, kOriginalShell);
   ExpectRestrictionsInPlace();

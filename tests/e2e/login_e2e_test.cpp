@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/modern_switches.h"
+#include "platform/win32/scoped_handles.h"
 #include "tests/e2e/e2e_machine.h"
 
 namespace nox::e2e {
@@ -260,12 +261,14 @@ TEST_F(LoginE2eTest, DateTimePanelThatCannotBeHiddenStillLogsInOnNt) {
     machine_.WriteUserTable({MakeUser(kLogonName, "p", "16384,0,0")});
     machine_.WriteSystemFile("Timedate.cpl", "panel");
     if (!held_open) machine_.WriteSystemFile("123456789.123", "older hidden copy");
-    HANDLE holder = held_open ? CreateFileA(panel.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr)
-                              : INVALID_HANDLE_VALUE;
+    platform::win32::ScopedFile holder;
+    if (held_open) {
+      holder.Reset(CreateFileA(panel.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
     ASSERT_TRUE(machine_.StartExplorer());
     const bool ended = machine_.WaitForExit();
-    if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+    holder.Reset();
     ASSERT_TRUE(ended) << "explorer.exe did not end: " << machine_.Diagnose();
     ExpectShellAndPelorusStarted();
     EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, Key("Explorer"), "NoSetActiveDesktop"), 0u);

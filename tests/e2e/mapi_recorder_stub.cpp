@@ -3,10 +3,10 @@
 // current directory, together with whether the attachment's file existed at
 // sending time and its first line. Answers MAPI_E_FAILURE, as a mail system
 // refusing the send would.
-#include <windows.h>
-
 #include <string>
 
+#include "platform/win32/scoped_handles.h"
+#include "platform/win32/win32_api.h"
 // After windows.h, which it builds on.
 #include <mapi.h>
 
@@ -15,14 +15,13 @@ namespace {
 std::string Text(const char* text) { return text == nullptr ? "<null>" : text; }
 
 std::string FirstLine(const char* path) {
-  HANDLE file =
+  const platform::win32::ScopedFile file(
       CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<missing>";
+                  nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file.valid()) return "<missing>";
   char buffer[512] = {};
   DWORD read = 0;
-  ReadFile(file, buffer, sizeof buffer - 1, &read, nullptr);
-  CloseHandle(file);
+  ReadFile(file.get(), buffer, sizeof buffer - 1, &read, nullptr);
   std::string line(buffer, read);
   return line.substr(0, line.find('\r'));
 }
@@ -51,12 +50,11 @@ extern "C" __declspec(dllexport) ULONG WINAPI
               "\r\nfile=" + Text(file.lpszFileName) +
               "\r\nfirst line=" + FirstLine(file.lpszPathName) + "\r\n";
   }
-  HANDLE out =
-      CreateFileA("mapi-received.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (out != INVALID_HANDLE_VALUE) {
+  const platform::win32::ScopedFile out(
+      CreateFileA("mapi-received.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  if (out.valid()) {
     DWORD written = 0;
-    WriteFile(out, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
-    CloseHandle(out);
+    WriteFile(out.get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
   }
   return MAPI_E_FAILURE;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/scoped_handles.h"
 #include "tests/e2e/e2e_machine.h"
 
 namespace nox::e2e {
@@ -94,11 +95,11 @@ class PelorusE2eTest : public ::testing::Test {
     if (notice == nullptr) return;
     DWORD process_id = 0;
     GetWindowThreadProcessId(notice, &process_id);
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process_id);
-    if (process == nullptr) return;
-    TerminateProcess(process, 99);
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
+    const platform::win32::ScopedHandle process(
+        OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process_id));
+    if (!process.valid()) return;
+    TerminateProcess(process.get(), 99);
+    WaitForSingleObject(process.get(), 5000);
   }
 
   bool SessionEndRecorded() {

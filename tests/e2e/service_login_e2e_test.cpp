@@ -50,13 +50,13 @@ bool WaitForServiceState(DWORD wanted) {
 
 // Every value under the key and its subkeys: "sub\\key|name" -> type:data.
 void Dump(HKEY root, const std::string& path, std::map<std::string, std::string>* out) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  platform::win32::ScopedKey key;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.receive()) != ERROR_SUCCESS) return;
   char name[256];
   BYTE data[4096];
   for (DWORD i = 0;; ++i) {
     DWORD name_size = sizeof name, data_size = sizeof data, type = 0;
-    if (RegEnumValueA(key, i, name, &name_size, nullptr, &type, data, &data_size) !=
+    if (RegEnumValueA(key.get(), i, name, &name_size, nullptr, &type, data, &data_size) !=
         ERROR_SUCCESS) {
       break;
     }
@@ -66,13 +66,13 @@ void Dump(HKEY root, const std::string& path, std::map<std::string, std::string>
   std::vector<std::string> subkeys;
   for (DWORD i = 0;; ++i) {
     DWORD name_size = sizeof name;
-    if (RegEnumKeyExA(key, i, name, &name_size, nullptr, nullptr, nullptr, nullptr) !=
+    if (RegEnumKeyExA(key.get(), i, name, &name_size, nullptr, nullptr, nullptr, nullptr) !=
         ERROR_SUCCESS) {
       break;
     }
     subkeys.emplace_back(name, name_size);
   }
-  RegCloseKey(key);
+  key.Reset();
   for (const std::string& sub : subkeys) Dump(root, path + "\\" + sub, out);
 }
 
@@ -100,14 +100,13 @@ class ServiceLoginE2eTest : public ::testing::Test {
     DeleteFileA((dir + "\\CLASPS.dll").c_str());
     ASSERT_TRUE(CopyFileA((OwnDirectory() + "\\NoxService.exe").c_str(),
                           (dir + "\\NoxService.exe").c_str(), FALSE));
-    HKEY key = nullptr;
+    platform::win32::ScopedKey key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kServiceSettings, 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &key, nullptr),
+                              nullptr, key.receive(), nullptr),
               ERROR_SUCCESS);
     const DWORD one_second = 1;
-    RegSetValueExA(key, "MinuteSeconds", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one_second),
-                   sizeof one_second);
-    RegCloseKey(key);
+    RegSetValueExA(key.get(), "MinuteSeconds", 0, REG_DWORD,
+                   reinterpret_cast<const BYTE*>(&one_second), sizeof one_second);
   }
 
   void TearDown() override {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/scoped_handles.h"
 #include "platform/win32/win32_api.h"
 #include "tests/e2e/e2e_helpers.h"
 #include "tests/e2e/snare_dialog_driver.h"
@@ -103,7 +104,8 @@ class SnareDialogE2eTest : public ::testing::Test {
                         &startup, &process)) {
       return -1;
     }
-    CloseHandle(process.hThread);
+    const platform::win32::ScopedHandle thread(process.hThread);
+    const platform::win32::ScopedHandle started(process.hProcess);
     nox::e2e::DialogCloser closer(Inspect, seen);
     const DWORD deadline = GetTickCount() + 60000;
     while (WaitForSingleObject(process.hProcess, 50) != WAIT_OBJECT_0) {
@@ -115,7 +117,6 @@ class SnareDialogE2eTest : public ::testing::Test {
     }
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
     *dialogs = closer.dialogs_closed();
     return static_cast<int>(code);
   }
@@ -211,12 +212,12 @@ TEST_F(SnareDialogE2eTest, ForceSystemInfoOffersEveryView) {
 TEST_F(SnareDialogE2eTest, MailedReportReachesSimpleMapiWithTheLogAttached) {
   ASSERT_TRUE(CopyFileA((OwnDirectory() + "\\mapi_recorder.dll").c_str(),
                         Path("MAPI32.DLL").c_str(), FALSE));
-  HKEY key = nullptr;
+  platform::win32::ScopedKey key;
   ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kOverrideKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            &key, nullptr),
+                            key.receive(), nullptr),
             ERROR_SUCCESS);
-  RegSetValueExA(key, "mapi32", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
-  RegCloseKey(key);
+  RegSetValueExA(key.get(), "mapi32", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
+  key.Reset();
   ASSERT_TRUE(WriteAll(Path("SNCLIENT.INI"),
                        "[preferences]\r\nSilent Run=1\r\n[email]\r\nAddress=help@example.org\r\n"));
   SeenDialog seen;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/scoped_handles.h"
 #include "platform/win32/win32_api.h"
 #include "tests/e2e/e2e_helpers.h"
 #include "tests/e2e/snare_dialog_driver.h"
@@ -94,7 +95,8 @@ class SnaretryE2eTest : public ::testing::Test {
                         &startup, &process)) {
       return -1;
     }
-    CloseHandle(process.hThread);
+    const platform::win32::ScopedHandle thread(process.hThread);
+    const platform::win32::ScopedHandle started(process.hProcess);
     const DWORD deadline = GetTickCount() + 60000;
     while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 100, QS_ALLINPUT) !=
            WAIT_OBJECT_0) {
@@ -108,7 +110,6 @@ class SnaretryE2eTest : public ::testing::Test {
     }
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
     return static_cast<int>(code);
   }
 };
@@ -181,8 +182,8 @@ TEST_F(SnaretryE2eTest, MonitorWindowGetsEveryLineAndCanHoldTheProgram) {
   Monitor monitor;
   monitor.pause_next_nest = true;
   g_monitor = &monitor;
-  HWND window = OpenMonitor();
-  ASSERT_NE(window, nullptr);
+  platform::win32::ScopedWindow window(OpenMonitor());
+  ASSERT_TRUE(window.valid());
   DWORD paused_since = 0;
   nox::e2e::DialogCloser dialog;
   const int code = RunSnaretry("/depth 2 5", [&] {
@@ -194,7 +195,7 @@ TEST_F(SnaretryE2eTest, MonitorWindowGetsEveryLineAndCanHoldTheProgram) {
     EXPECT_EQ(monitor.lines.size(), monitor.lines_when_paused);
     if (GetTickCount() - paused_since > 500) monitor.paused = false;
   });
-  DestroyWindow(window);
+  window.Reset();
   g_monitor = nullptr;
   ASSERT_EQ(code, 0);
   EXPECT_NE(paused_since, 0u);

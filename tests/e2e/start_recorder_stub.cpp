@@ -3,10 +3,11 @@
 //   <own file name>|<show state>|<command line>
 // and ends. The show state is the STARTUPINFO wShowWindow the starter asked
 // for (-1 when it asked for none).
-#include <windows.h>
-
 #include <cstdio>
 #include <cstring>
+
+#include "platform/win32/scoped_handles.h"
+#include "platform/win32/win32_api.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   char path[MAX_PATH] = {};
@@ -20,9 +21,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   CreateDirectoryA("C:\\nox-e2e", nullptr);
   // Appends are serialised by the file's sharing: retry while another stub writes.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    HANDLE log = CreateFileA("C:\\nox-e2e\\starts.log", FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (log == INVALID_HANDLE_VALUE) {
+    const platform::win32::ScopedFile log(CreateFileA("C:\\nox-e2e\\starts.log", FILE_APPEND_DATA,
+                                                      0, nullptr, OPEN_ALWAYS,
+                                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!log.valid()) {
       Sleep(10);
       continue;
     }
@@ -30,8 +32,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const int length =
         std::snprintf(line, sizeof line, "%s|%d|%s\r\n", name, show, GetCommandLineA());
     DWORD written = 0;
-    WriteFile(log, line, static_cast<DWORD>(length > 0 ? length : 0), &written, nullptr);
-    CloseHandle(log);
+    WriteFile(log.get(), line, static_cast<DWORD>(length > 0 ? length : 0), &written, nullptr);
     break;
   }
   return 0;

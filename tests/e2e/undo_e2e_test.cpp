@@ -10,10 +10,14 @@
 
 #include "common/catalogue.h"
 #include "platform/platform.h"
+#include "platform/win32/scoped_handles.h"
 #include "tests/e2e/e2e_machine.h"
 
 namespace nox::e2e {
 namespace {
+
+using platform::win32::ScopedHandle;
+using platform::win32::ScopedKey;
 
 constexpr const char* kUserShellFolders =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
@@ -51,8 +55,8 @@ const char* const kMachineKeys[] = {
 using Snapshot = std::map<std::string, std::string>;
 
 void Collect(HKEY root, const std::string& key, const std::string& shown, Snapshot* out) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return;
+  ScopedKey opened;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, opened.receive()) != ERROR_SUCCESS) return;
   (*out)[shown + "\\"] = "key";
   char name[16384];
   std::string data(1 << 16, '\0');
@@ -60,7 +64,7 @@ void Collect(HKEY root, const std::string& key, const std::string& shown, Snapsh
     DWORD name_size = sizeof name;
     DWORD type = 0;
     DWORD size = static_cast<DWORD>(data.size());
-    if (RegEnumValueA(opened, i, name, &name_size, nullptr, &type,
+    if (RegEnumValueA(opened.get(), i, name, &name_size, nullptr, &type,
                       reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS) {
       break;
     }
@@ -68,13 +72,12 @@ void Collect(HKEY root, const std::string& key, const std::string& shown, Snapsh
   }
   for (DWORD i = 0;; ++i) {
     DWORD name_size = sizeof name;
-    if (RegEnumKeyExA(opened, i, name, &name_size, nullptr, nullptr, nullptr, nullptr) !=
+    if (RegEnumKeyExA(opened.get(), i, name, &name_size, nullptr, nullptr, nullptr, nullptr) !=
         ERROR_SUCCESS) {
       break;
     }
-    Collect(opened, name, shown + "\\" + name, out);
+    Collect(opened.get(), name, shown + "\\" + name, out);
   }
-  RegCloseKey(opened);
 }
 
 // "Shell Folders" is Windows' cache of the folders, which it rewrites
@@ -124,30 +127,29 @@ std::string Differences(const Snapshot& expected, const Snapshot& found) {
 
 void Write(HKEY root, const std::string& key, const std::string& name, DWORD type,
            const std::string& bytes) {
-  HKEY opened = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &opened,
-                            nullptr),
+  ScopedKey opened;
+  ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            opened.receive(), nullptr),
             ERROR_SUCCESS);
-  RegSetValueExA(opened, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+  RegSetValueExA(opened.get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                  static_cast<DWORD>(bytes.size()));
-  RegCloseKey(opened);
 }
 
 std::string Dword(DWORD value) { return std::string(reinterpret_cast<const char*>(&value), 4); }
 
 // RegSaveKey needs the backup privilege, which an administrator holds disabled.
 bool EnableBackupPrivilege() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+  ScopedHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
+                        token.receive())) {
     return false;
   }
   TOKEN_PRIVILEGES privileges{};
   privileges.PrivilegeCount = 1;
   privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
   const bool enabled = LookupPrivilegeValueA(nullptr, SE_BACKUP_NAME, &privileges.Privileges[0].Luid) &&
-                       AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) &&
+                       AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr) &&
                        GetLastError() == ERROR_SUCCESS;
-  CloseHandle(token);
   return enabled;
 }
 
@@ -173,10 +175,10 @@ class UndoE2eTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    HKEY list = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProfileList, 0, KEY_ALL_ACCESS, &list) == ERROR_SUCCESS) {
-      RegDeleteKeyA(list, kSecondSid);
-      RegCloseKey(list);
+    ScopedKey list;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProfileList, 0, KEY_ALL_ACCESS, list.receive()) ==
+        ERROR_SUCCESS) {
+      RegDeleteKeyA(list.get(), kSecondSid);
     }
     platform::UnloadUserHiveFile(kCheckName, kSecondHive);
     DeleteRegTree(HKEY_CURRENT_USER, kAside);
@@ -200,23 +202,24 @@ class UndoE2eTest : public ::testing::Test {
   // A second profile with what the login left in this one: the keys it
   // writes, copied aside and saved to the profile's hive file.
   static void SaveSecondProfile() {
-    HKEY aside = nullptr;
+    ScopedKey aside;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kAside, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &aside, nullptr),
+                              aside.receive(), nullptr),
               ERROR_SUCCESS);
     for (const char* key : kUserKeys) {
-      HKEY source = nullptr;
-      if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &source) != ERROR_SUCCESS) continue;
-      HKEY copy = nullptr;
-      RegCreateKeyExA(aside, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &copy, nullptr);
-      EXPECT_EQ(RegCopyTreeA(source, nullptr, copy), ERROR_SUCCESS) << key;
-      RegCloseKey(copy);
-      RegCloseKey(source);
+      ScopedKey source;
+      if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, source.receive()) != ERROR_SUCCESS) {
+        continue;
+      }
+      ScopedKey copy;
+      RegCreateKeyExA(aside.get(), key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, copy.receive(),
+                      nullptr);
+      EXPECT_EQ(RegCopyTreeA(source.get(), nullptr, copy.get()), ERROR_SUCCESS) << key;
     }
     ASSERT_TRUE(EnableBackupPrivilege());
     CreateDirectoryA(kSecondFolder, nullptr);
-    EXPECT_EQ(RegSaveKeyA(aside, kSecondHive, nullptr), ERROR_SUCCESS);
-    RegCloseKey(aside);
+    EXPECT_EQ(RegSaveKeyA(aside.get(), kSecondHive, nullptr), ERROR_SUCCESS);
+    aside.Reset();
     DeleteRegTree(HKEY_CURRENT_USER, kAside);
   }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "clearway/snare/frm_snare.h"
+#include "platform/win32/scoped_handles.h"
 #include "platform/win32/win32_api.h"
 
 namespace nox {
@@ -65,20 +66,6 @@ ControlKind KindOf(int control) {
   }
 }
 
-class ScopedFont {
- public:
-  explicit ScopedFont(HFONT font) : font_(font) {}
-  ~ScopedFont() {
-    if (font_ != nullptr) DeleteObject(font_);
-  }
-  ScopedFont(const ScopedFont&) = delete;
-  ScopedFont& operator=(const ScopedFont&) = delete;
-  HFONT get() const { return font_; }
-
- private:
-  HFONT font_;
-};
-
 // The program's other windows take no input while the dialog is up.
 class DisabledOwners {
  public:
@@ -135,7 +122,7 @@ class SnareWindow {
   bool Dispatch(MSG& message);
 
   frmSNARE* form_;
-  ScopedFont fixed_font_;
+  platform::win32::ScopedFont fixed_font_;
   HWND hwnd_ = nullptr;
   bool syncing_ = false;
   std::array<std::vector<std::string>, kSnareControlCount> pushed_items_;

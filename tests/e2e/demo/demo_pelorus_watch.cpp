@@ -14,6 +14,7 @@
 #include <string>
 
 #include "explorer/records.h"
+#include "platform/win32/scoped_handles.h"
 #include "platform/win32/win32_api.h"
 #include "tests/e2e/e2e_helpers.h"
 
@@ -105,6 +106,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot start %s\n", program.c_str());
     return 1;
   }
+  const platform::win32::ScopedHandle thread(process.hThread);
+  const platform::win32::ScopedHandle started(process.hProcess);
   Watch watch;
   watch.Say("started " + command_line + " (minimised, as the login starts it)");
   bool answered = false;
@@ -121,7 +124,5 @@ int main(int argc, char** argv) {
   DWORD code = STILL_ACTIVE;
   GetExitCodeProcess(process.hProcess, &code);
   watch.Say("pelorus.exe ended (exit code " + std::to_string(code) + ")");
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
   return code == 0 ? 0 : 1;
 }

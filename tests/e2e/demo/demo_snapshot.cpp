@@ -3,12 +3,13 @@
 //   REG|<root>\<key>|<value name>|<type>|<value>
 //   FILE|<path>|<size in bytes>
 // Used by "./nox demo".
-#include <windows.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "platform/win32/scoped_handles.h"
+#include "platform/win32/win32_api.h"
 
 namespace {
 
@@ -98,15 +99,15 @@ const char* TypeName(DWORD type) {
 }
 
 void DumpKey(HKEY root, const std::string& root_name, const std::string& key, bool recursive) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return;
+  platform::win32::ScopedKey opened;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, opened.receive()) != ERROR_SUCCESS) return;
   for (DWORD index = 0;; ++index) {
     char name[512];
     DWORD name_size = sizeof name;
     DWORD type = 0;
     std::vector<BYTE> data(16384);
     DWORD size = static_cast<DWORD>(data.size());
-    if (RegEnumValueA(opened, index, name, &name_size, nullptr, &type, data.data(), &size) !=
+    if (RegEnumValueA(opened.get(), index, name, &name_size, nullptr, &type, data.data(), &size) !=
         ERROR_SUCCESS) {
       break;
     }
@@ -116,11 +117,11 @@ void DumpKey(HKEY root, const std::string& root_name, const std::string& key, bo
   }
   if (recursive) {
     char sub[256];
-    for (DWORD index = 0; RegEnumKeyA(opened, index, sub, sizeof sub) == ERROR_SUCCESS; ++index) {
+    for (DWORD index = 0; RegEnumKeyA(opened.get(), index, sub, sizeof sub) == ERROR_SUCCESS;
+         ++index) {
       DumpKey(root, root_name, key + "\\" + sub, true);
     }
   }
-  RegCloseKey(opened);
 }
 
 void DumpFile(const std::string& path) {
