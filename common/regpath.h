@@ -42,7 +42,6 @@ class RegValue {
   RegValue(std::string text) : text_(std::move(text)) {}            // NOLINT
   RegValue(const char* text) : text_(text) {}                       // NOLINT
 
-  bool is_number() const { return is_number_; }
   // The value as text: decimal digits for a number.
   std::string AsText() const;
   // The value as a number; raises 13 for a text that does not spell one.
