@@ -1,0 +1,212 @@
+#include "noxadmin/text.h"
+
+#include <array>
+#include <cstdint>
+
+namespace nox::admin {
+namespace {
+
+// Unicode code points of the bytes 0x80 to 0x9F; 0 where the code page
+// assigns nothing.
+constexpr std::array<char32_t, 32> kHighControls = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+std::optional<char> AnsiByteOf(char32_t code) {
+  if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) return static_cast<char>(code);
+  for (size_t i = 0; i < kHighControls.size(); ++i) {
+    if (kHighControls[i] != 0 && kHighControls[i] == code) return static_cast<char>(0x80 + i);
+  }
+  return std::nullopt;
+}
+
+void AppendUtf8(char32_t code, std::string& out) {
+  if (code < 0x80) {
+    out.push_back(static_cast<char>(code));
+  } else if (code < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
+}
+
+// Decodes one UTF-8 sequence at `pos`; nullopt for a malformed one.
+std::optional<char32_t> NextCodePoint(std::string_view text, size_t& pos) {
+  const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
+  const uint8_t lead = byte(pos);
+  int length = 0;
+  char32_t code = 0;
+  if (lead < 0x80) {
+    ++pos;
+    return lead;
+  } else if ((lead & 0xE0) == 0xC0) {
+    length = 2;
+    code = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3;
+    code = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4;
+    code = lead & 0x07;
+  } else {
+    return std::nullopt;
+  }
+  if (pos + length > text.size()) return std::nullopt;
+  for (int i = 1; i < length; ++i) {
+    if ((byte(pos + i) & 0xC0) != 0x80) return std::nullopt;
+    code = (code << 6) | (byte(pos + i) & 0x3F);
+  }
+  constexpr std::array<char32_t, 5> kSmallest = {0, 0, 0x80, 0x800, 0x10000};
+  if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+    return std::nullopt;
+  }
+  pos += length;
+  return code;
+}
+
+bool IsCsvLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+}  // namespace
+
+std::optional<std::string> Utf8ToAnsi(std::string_view utf8) {
+  std::string out;
+  size_t pos = 0;
+  while (pos < utf8.size()) {
+    const std::optional<char32_t> code = NextCodePoint(utf8, pos);
+    if (!code) return std::nullopt;
+    const std::optional<char> byte = AnsiByteOf(*code);
+    if (!byte) return std::nullopt;
+    out.push_back(*byte);
+  }
+  return out;
+}
+
+std::string AnsiToUtf8(std::string_view ansi) {
+  std::string out;
+  for (char c : ansi) {
+    const auto byte = static_cast<uint8_t>(c);
+    char32_t code = byte;
+    if (byte >= 0x80 && byte <= 0x9F) {
+      code = kHighControls[byte - 0x80] != 0 ? kHighControls[byte - 0x80] : 0xFFFD;
+    }
+    AppendUtf8(code, out);
+  }
+  return out;
+}
+
+std::optional<std::string> InputToAnsi(std::string_view text) {
+#if defined(_WIN32)
+  return std::string(text);
+#else
+  return Utf8ToAnsi(text);
+#endif
+}
+
+std::string AnsiToOutput(std::string_view ansi) {
+#if defined(_WIN32)
+  return std::string(ansi);
+#else
+  return AnsiToUtf8(ansi);
+#endif
+}
+
+std::vector<std::string> SplitList(std::string_view text, char separator) {
+  std::vector<std::string> pieces;
+  if (TrimBlanks(text).empty()) return pieces;
+  size_t start = 0;
+  while (true) {
+    const size_t end = text.find(separator, start);
+    pieces.push_back(TrimBlanks(
+        text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start)));
+    if (end == std::string_view::npos) break;
+    start = end + 1;
+  }
+  return pieces;
+}
+
+std::optional<CsvDocument> ParseCsv(std::string_view text, std::string* error) {
+  CsvDocument document;
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+    document.utf8_bom = true;
+    text.remove_prefix(3);
+  }
+  size_t pos = 0;
+  int line = 1;
+  const auto fail = [&](const std::string& what) {
+    *error = "line " + std::to_string(line) + ": " + what;
+    return std::nullopt;
+  };
+  while (pos < text.size()) {
+    std::vector<std::string> row;
+    document.row_lines.push_back(line);
+    while (true) {
+      std::string cell;
+      if (pos < text.size() && text[pos] == '"') {
+        ++pos;
+        while (true) {
+          if (pos >= text.size()) return fail("a quoted cell is never closed");
+          if (text[pos] == '"') {
+            if (pos + 1 < text.size() && text[pos + 1] == '"') {
+              cell.push_back('"');
+              pos += 2;
+              continue;
+            }
+            ++pos;
+            break;
+          }
+          if (text[pos] == '\n' ||
+              (text[pos] == '\r' && (pos + 1 >= text.size() || text[pos + 1] != '\n'))) {
+            ++line;
+          }
+          cell.push_back(text[pos++]);
+        }
+        if (pos < text.size() && text[pos] != ',' && !IsCsvLineEnd(text[pos])) {
+          return fail("text after the closing quote of a cell");
+        }
+      } else {
+        while (pos < text.size() && text[pos] != ',' && !IsCsvLineEnd(text[pos])) {
+          cell.push_back(text[pos++]);
+        }
+      }
+      row.push_back(std::move(cell));
+      if (pos < text.size() && text[pos] == ',') {
+        ++pos;
+        continue;
+      }
+      break;
+    }
+    if (pos < text.size() && text[pos] == '\r') ++pos;
+    if (pos < text.size() && text[pos] == '\n') ++pos;
+    ++line;
+    document.rows.push_back(std::move(row));
+  }
+  return document;
+}
+
+std::string CsvRow(const std::vector<std::string>& cells) {
+  std::string out;
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if (i > 0) out.push_back(',');
+    const std::string& cell = cells[i];
+    const bool quote = cell.find_first_of(",\"\r\n") != std::string::npos ||
+                       (!cell.empty() && (cell.front() == ' ' || cell.back() == ' '));
+    if (!quote) {
+      out += cell;
+      continue;
+    }
+    out.push_back('"');
+    for (char c : cell) {
+      if (c == '"') out.push_back('"');
+      out.push_back(c);
+    }
+    out.push_back('"');
+  }
+  out += "\r\n";
+  return out;
+}
+
+}  // namespace nox::admin
