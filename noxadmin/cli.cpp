@@ -397,6 +397,36 @@ bool PrintGroupHelp(const std::string& group, std::ostream& out) {
   return any;
 }
 
+// Runs the command line; what fails is raised.
+int RunCommandLine(const std::vector<std::string>& args, AdminContext& context) {
+  GlobalArgs global = ParseGlobalArgs(args);
+  if (global.rest.empty() || global.rest[0] == "help") {
+    if (global.rest.size() <= 1) {
+      PrintOverview(global.help || !global.rest.empty() ? context.out : context.err);
+      return global.help || !global.rest.empty() ? kExitOk : kExitUsage;
+    }
+    global.rest.erase(global.rest.begin());
+    global.help = true;
+  }
+  size_t taken = 0;
+  const Command* command = FindCommand(global.rest, &taken);
+  if (command == nullptr) {
+    if (global.help && PrintGroupHelp(global.rest[0], context.out)) return kExitOk;
+    if (PrintGroupHelp(global.rest[0], context.err)) return kExitUsage;
+    throw UsageError("unknown command \"" + global.rest[0] +
+                     "\"; \"noxadmin --help\" lists them");
+  }
+  if (global.help) {
+    PrintCommandHelp(*command, context.out);
+    return kExitOk;
+  }
+  const std::vector<std::string> rest(global.rest.begin() + static_cast<long>(taken),
+                                      global.rest.end());
+  const ParsedArgs parsed = ParseCommandArgs(*command, rest);
+  Session session(context, global.dir, global.prefix);
+  return command->handler(session, parsed);
+}
+
 }  // namespace
 
 platform::LocalTime HostNow() {
@@ -417,44 +447,29 @@ platform::LocalTime HostNow() {
   return time;
 }
 
-int RunNoxadmin(const std::vector<std::string>& args, AdminContext& context) {
+CommandOutcome RunCommand(const std::vector<std::string>& args, AdminContext& context) {
+  const auto fail = [&](int exit, Problem problem, const std::string& printed) {
+    context.err << "noxadmin: " << printed << "\n";
+    return CommandOutcome{exit, std::move(problem)};
+  };
   try {
-    GlobalArgs global = ParseGlobalArgs(args);
-    if (global.rest.empty() || global.rest[0] == "help") {
-      if (global.rest.size() <= 1) {
-        PrintOverview(global.help || !global.rest.empty() ? context.out : context.err);
-        return global.help || !global.rest.empty() ? kExitOk : kExitUsage;
-      }
-      global.rest.erase(global.rest.begin());
-      global.help = true;
-    }
-    size_t taken = 0;
-    const Command* command = FindCommand(global.rest, &taken);
-    if (command == nullptr) {
-      if (global.help && PrintGroupHelp(global.rest[0], context.out)) return kExitOk;
-      if (PrintGroupHelp(global.rest[0], context.err)) return kExitUsage;
-      throw UsageError("unknown command \"" + global.rest[0] +
-                       "\"; \"noxadmin --help\" lists them");
-    }
-    if (global.help) {
-      PrintCommandHelp(*command, context.out);
-      return kExitOk;
-    }
-    const std::vector<std::string> rest(global.rest.begin() + static_cast<long>(taken),
-                                        global.rest.end());
-    const ParsedArgs parsed = ParseCommandArgs(*command, rest);
-    Session session(context, global.dir, global.prefix);
-    return command->handler(session, parsed);
+    return {RunCommandLine(args, context), std::nullopt};
   } catch (const UsageError& error) {
-    context.err << "noxadmin: " << error.what() << "\n";
-    return kExitUsage;
+    return fail(kExitUsage, {ProblemKind::kBadRequest, "", error.what(), {}}, error.what());
+  } catch (const FileRefusal& error) {
+    return fail(kExitFailed, {error.kind(), error.field(), error.reason(), error.rows()},
+                error.what());
   } catch (const Failure& error) {
-    context.err << "noxadmin: " << error.what() << "\n";
-    return kExitFailed;
+    return fail(kExitFailed, {error.kind(), error.field(), error.what(), {}}, error.what());
   } catch (const RuntimeError& error) {
-    context.err << "noxadmin: error " << error.number() << ": " << error.description() << "\n";
-    return kExitFailed;
+    const std::string message =
+        "error " + std::to_string(error.number()) + ": " + error.description();
+    return fail(kExitFailed, {ProblemKind::kRefused, "", message, {}}, message);
   }
+}
+
+int RunNoxadmin(const std::vector<std::string>& args, AdminContext& context) {
+  return RunCommand(args, context).exit;
 }
 
 }  // namespace nox::admin

@@ -47,7 +47,7 @@ int Run(const fs::path& folder, std::vector<std::string> args) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  std::string error;
+  nox::admin::RowProblem error;
   nox::admin::ParseCsv(text, &error);
 
   static const ScratchFolder scratch;

@@ -9,25 +9,13 @@
 
 #include <map>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "noxadmin/problem.h"
+
 namespace nox::admin {
-
-// A command that failed (exit status 1). Its text names what is wrong (the
-// field, the file).
-class Failure : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// A command refused before anything was changed.
-class Refusal : public Failure {
- public:
-  using Failure::Failure;
-};
 
 // `dir` and `name` joined with the host's separator.
 std::string JoinPath(const std::string& dir, std::string_view name);

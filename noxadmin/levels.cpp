@@ -45,7 +45,8 @@ int Levels(Session& session, const ParsedArgs& args) {
     for (const std::string& line : lines) session.out() << "  - " << line << "\n";
   }
   if (!any) {
-    throw Refusal("no level \"" + args.positional[0] + "\"; \"noxadmin levels\" lists them");
+    throw Refusal("no level \"" + args.positional[0] + "\"; \"noxadmin levels\" lists them",
+                  ProblemKind::kNotFound);
   }
   return kExitOk;
 }

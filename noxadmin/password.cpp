@@ -21,12 +21,12 @@ constexpr size_t kMaxPassword = 80;
 
 // The password from the command line, or the first line of the input.
 std::string PasswordArgument(Session& session, const ParsedArgs& args) {
-  if (!args.positional.empty()) return ToAnsi(args.positional[0], "PASSWORD");
+  if (!args.positional.empty()) return ToAnsi(args.positional[0], "password", "PASSWORD");
   session.err() << "Administrator password: " << std::flush;
   std::string line;
   std::getline(session.context().in, line);
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  return ToAnsi(line, "PASSWORD");
+  return ToAnsi(line, "password", "PASSWORD");
 }
 
 struct LibraryFreer {
@@ -62,9 +62,13 @@ int32_t CallCheck(const ScopedLibrary& library, const std::string& candidate) {
 
 int PasswordSet(Session& session, const ParsedArgs& args) {
   const std::string password = PasswordArgument(session, args);
-  if (password.empty()) throw Refusal("PASSWORD: an empty password cannot be stored");
+  if (password.empty()) {
+    throw Refusal::OfField("password", "an empty password cannot be stored", "PASSWORD");
+  }
   if (password.size() > kMaxPassword) {
-    throw Refusal("PASSWORD: " + std::to_string(password.size()) + " characters, at most 80 fit");
+    throw Refusal::OfField("password",
+                           std::to_string(password.size()) + " characters, at most 80 fit",
+                           "PASSWORD");
   }
   const ScopedLibrary library = LoadTessel();
   char buffer[kMaxPassword + 1] = {};

@@ -31,12 +31,13 @@ std::optional<std::string> ParsedArgs::Option(std::string_view name) const {
   return value;
 }
 
-std::string ToAnsi(std::string_view text, std::string_view what) {
+std::string ToAnsi(std::string_view text, const std::string& field, const std::string& label) {
   std::optional<std::string> ansi = InputToAnsi(text);
   if (!ansi) {
-    throw Refusal(std::string(what) +
-                  ": holds a character the Windows code page (1252) cannot store, or is not "
-                  "valid UTF-8 text");
+    throw Refusal::OfField(field,
+                           "holds a character the Windows code page (1252) cannot store, or is "
+                           "not valid UTF-8 text",
+                           label);
   }
   return *ansi;
 }
@@ -147,8 +148,8 @@ std::vector<UserDraft> Session::LoadDrafts(const UserTable& table) {
 }
 
 int Session::FindUser(const UserTable& table, const std::string& name) {
-  const std::optional<int> n = table.Find(ToAnsi(name, "NAME"));
-  if (!n) throw Refusal("no user \"" + name + "\"");
+  const std::optional<int> n = table.Find(ToAnsi(name, "name", "NAME"));
+  if (!n) throw Refusal("no user \"" + name + "\"", ProblemKind::kNotFound);
   return *n;
 }
 
@@ -183,9 +184,13 @@ void Session::NoteMasterCopy() {
   // A master folder that is this folder copies nothing over it.
   const std::optional<std::string> here = WindowsSystemDirectory();
   if (here && EqualsIgnoreCase(master, *here)) return;
-  err() << "noxadmin: note: the login program copies the tables from the master folder "
-        << AnsiToOutput(master)
-        << " at every start; make the same change there, or it is undone at the next start\n";
+  Note("the login program copies the tables from the master folder " + AnsiToOutput(master) +
+       " at every start; make the same change there, or it is undone at the next start");
+}
+
+void Session::Note(const std::string& text) {
+  err() << "noxadmin: note: " << text << "\n";
+  if (context_.notes != nullptr) context_.notes->push_back(text);
 }
 
 }  // namespace nox::admin

@@ -76,6 +76,10 @@ class Session {
   // from a master folder at every start (the local edit would be lost).
   void NoteMasterCopy();
 
+  // Tells the administrator something worth knowing about a command that
+  // worked: on the error stream, and to the context's notes.
+  void Note(const std::string& text);
+
  private:
   AdminContext& context_;
   std::optional<std::string> dir_;
@@ -83,9 +87,11 @@ class Session {
   std::optional<TableFolder> folder_;
 };
 
-// A command-line value (UTF-8 on Linux) in the tables' code page; Refusal
-// naming `what` when it has characters the code page lacks.
-std::string ToAnsi(std::string_view text, std::string_view what);
+// A command-line value (UTF-8 on Linux) in the tables' code page; Refusal of
+// `field` (named `label` in the message, when given) when it has characters
+// the code page lacks.
+std::string ToAnsi(std::string_view text, const std::string& field,
+                   const std::string& label = {});
 
 // What the set bits of the masks switch on, one line each, in mask and bit
 // order.

@@ -114,6 +114,30 @@ std::string AnsiToOutput(std::string_view ansi) {
 #endif
 }
 
+std::string OutputToUtf8(std::string_view text) {
+#if defined(_WIN32)
+  return AnsiToUtf8(text);
+#else
+  return std::string(text);
+#endif
+}
+
+std::optional<std::string> Utf8ToInput(std::string_view utf8) {
+#if defined(_WIN32)
+  return Utf8ToAnsi(utf8);
+#else
+  return std::string(utf8);
+#endif
+}
+
+const char* OutputCharset() {
+#if defined(_WIN32)
+  return "windows-1252";
+#else
+  return "utf-8";
+#endif
+}
+
 std::vector<std::string> SplitList(std::string_view text, char separator) {
   std::vector<std::string> pieces;
   if (TrimBlanks(text).empty()) return pieces;
@@ -128,7 +152,7 @@ std::vector<std::string> SplitList(std::string_view text, char separator) {
   return pieces;
 }
 
-std::optional<CsvDocument> ParseCsv(std::string_view text, std::string* error) {
+std::optional<CsvDocument> ParseCsv(std::string_view text, RowProblem* error) {
   CsvDocument document;
   if (text.substr(0, 3) == "\xEF\xBB\xBF") {
     document.utf8_bom = true;
@@ -137,7 +161,7 @@ std::optional<CsvDocument> ParseCsv(std::string_view text, std::string* error) {
   size_t pos = 0;
   int line = 1;
   const auto fail = [&](const std::string& what) {
-    *error = "line " + std::to_string(line) + ": " + what;
+    *error = {line, what};
     return std::nullopt;
   };
   while (pos < text.size()) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/ansi_text.h"
+#include "noxadmin/problem.h"
 
 namespace nox::admin {
 
@@ -26,6 +27,14 @@ std::string AnsiToUtf8(std::string_view ansi);
 // to the tables' code page, and back: identity in the Win32 build.
 std::optional<std::string> InputToAnsi(std::string_view text);
 std::string AnsiToOutput(std::string_view ansi);
+
+// The command line's output as UTF-8 (for a browser), and UTF-8 as the
+// command line takes its arguments (nullopt when it cannot); identity in the
+// Linux build.
+std::string OutputToUtf8(std::string_view text);
+std::optional<std::string> Utf8ToInput(std::string_view utf8);
+// The charset of the command line's output, as HTTP names it.
+const char* OutputCharset();
 
 // Splits at `separator`, each piece trimmed of blanks; an empty or blank text
 // gives no pieces.
@@ -44,7 +53,7 @@ struct CsvDocument {
 
 // Parses `text`; nullopt with `error` set for a quoted cell that is never
 // closed or text between a closing quote and the next separator.
-std::optional<CsvDocument> ParseCsv(std::string_view text, std::string* error);
+std::optional<CsvDocument> ParseCsv(std::string_view text, RowProblem* error);
 
 // One row with CR LF, quoting only the cells that need it.
 std::string CsvRow(const std::vector<std::string>& cells);

@@ -42,10 +42,10 @@ TEST(AdminText, SplitListTrimsAndDropsBlankText) {
 }
 
 TEST(AdminCsv, ParsesQuotesLineEndsAndTheByteOrderMark) {
-  std::string error;
+  RowProblem error;
   const auto csv =
       ParseCsv("\xEF\xBB\xBFname,x\r\n\"a,b\",\"say \"\"hi\"\"\"\n\"two\nlines\",\rlast,", &error);
-  ASSERT_TRUE(csv) << error;
+  ASSERT_TRUE(csv) << error.message;
   EXPECT_TRUE(csv->utf8_bom);
   EXPECT_EQ(csv->rows,
             (std::vector<std::vector<std::string>>{
@@ -57,18 +57,20 @@ TEST(AdminCsv, RowsRoundTrip) {
   const std::vector<std::string> cells = {"", "plain", "a,b", "q\"q", " lead", "line\r\nbreak"};
   const std::string row = CsvRow(cells);
   EXPECT_EQ(row, ",plain,\"a,b\",\"q\"\"q\",\" lead\",\"line\r\nbreak\"\r\n");
-  std::string error;
+  RowProblem error;
   const auto csv = ParseCsv(row, &error);
   ASSERT_TRUE(csv);
   EXPECT_EQ(csv->rows, std::vector<std::vector<std::string>>{cells});
 }
 
 TEST(AdminCsv, ReportsTheLineOfABrokenCell) {
-  std::string error;
+  RowProblem error;
   EXPECT_FALSE(ParseCsv("a\r\nb\r\n\"open", &error));
-  EXPECT_EQ(error, "line 3: a quoted cell is never closed");
+  EXPECT_EQ(error.line, 3);
+  EXPECT_EQ(error.message, "a quoted cell is never closed");
   EXPECT_FALSE(ParseCsv("\"x\"y", &error));
-  EXPECT_EQ(error, "line 1: text after the closing quote of a cell");
+  EXPECT_EQ(error.line, 1);
+  EXPECT_EQ(error.message, "text after the closing quote of a cell");
 }
 
 TEST(ProgramListFile, FormatReadsBackAsTheLoginProgramReadsIt) {

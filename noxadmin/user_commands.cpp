@@ -100,8 +100,7 @@ std::vector<PcUsage> ReadUsageFolder(Session& session, const std::string& folder
     } catch (const Refusal&) {
     }
     if (!entries) {
-      session.err() << "noxadmin: note: " << AnsiToOutput(name)
-                    << " is damaged or being written; left out\n";
+      session.Note(AnsiToOutput(name) + " is damaged or being written; left out");
       continue;
     }
     usage.push_back({name.substr(0, name.size() - 4), std::move(*entries)});
@@ -150,7 +149,7 @@ std::optional<int32_t> ParseDay(const std::string& text) {
 
 void SwitchLabBudget(Session& session, const std::string& value) {
   if (value != "on" && value != "off") {
-    throw Refusal("lab-budget: \"" + value + "\" is neither on nor off");
+    throw Refusal::OfField("lab-budget", "\"" + value + "\" is neither on nor off");
   }
   const std::string folder = session.LabUsageFolder();
   std::error_code error;
@@ -190,7 +189,7 @@ std::string LevelSummary(const UserRecord& record) {
 // Applies the field options in command-line order.
 void ApplyOptions(UserDraft& draft, const ParsedArgs& args) {
   for (const auto& [name, value] : args.options) {
-    if (name != "expect") ApplyField(draft, name, ToAnsi(value, "--" + name));
+    if (name != "expect") ApplyField(draft, name, ToAnsi(value, name, "--" + name));
   }
   CheckProgramListEdit(draft);
 }
@@ -206,13 +205,26 @@ void CheckExpected(const UserDraft& draft, const ParsedArgs& args) {
     if (equals == std::string::npos || !IsField(field) || field == "name") {
       throw UsageError("--expect: \"" + expectation + "\" is not FIELD=VALUE");
     }
-    const std::string expected = ToAnsi(expectation.substr(equals + 1), "--expect");
+    const std::string expected = ToAnsi(expectation.substr(equals + 1), "", "--expect");
     const std::string now = FieldValue(draft, field);
     const std::optional<std::string> setting = args.Option(field);
-    if (now == expected || (setting && now == ToAnsi(*setting, "--" + field))) continue;
+    if (now == expected || (setting && now == ToAnsi(*setting, field, "--" + field))) continue;
     throw Refusal(field + ": is now \"" + AnsiToOutput(now) + "\", not \"" +
-                  AnsiToOutput(expected) +
-                  "\" as expected: changed meanwhile; nothing was written");
+                      AnsiToOutput(expected) +
+                      "\" as expected: changed meanwhile; nothing was written",
+                  ProblemKind::kConflict, field);
+  }
+}
+
+// The user of "user set". An edit that expects values was prepared on a user
+// read earlier: that the user is gone (removed or renamed) is a change made
+// meanwhile too.
+int FindExpectedUser(Session& session, const UserTable& table, const ParsedArgs& args) {
+  try {
+    return session.FindUser(table, args.positional[0]);
+  } catch (const Refusal& refusal) {
+    if (refusal.kind() != ProblemKind::kNotFound || !args.Has("expect")) throw;
+    throw Refusal(refusal.what(), ProblemKind::kConflict, refusal.field());
   }
 }
 
@@ -220,8 +232,8 @@ void CheckExpected(const UserDraft& draft, const ParsedArgs& args) {
 void CheckUnique(const UserTable& table, const std::string& ansi_name, std::optional<int> self) {
   const std::optional<int> found = table.Find(ansi_name);
   if (found && found != self) {
-    throw Refusal("name: user " + std::to_string(*found) + " is already called \"" +
-                  AnsiToOutput(table.record(*found).TrimmedName()) + "\"");
+    throw Refusal::OfField("name", "user " + std::to_string(*found) + " is already called \"" +
+                                       AnsiToOutput(table.record(*found).TrimmedName()) + "\"");
   }
 }
 
@@ -267,20 +279,20 @@ class CsvImport {
  public:
   CsvImport(Session& session, const CsvDocument& csv, const std::string& file)
       : session_(session), csv_(csv), table_(session.LoadTable()) {
-    if (csv.rows.empty()) throw Refusal(file + ": no header row");
+    if (csv.rows.empty()) throw FileRefusal(file, "no header row");
     for (const std::string& cell : csv.rows[0]) {
       std::string column = TrimBlanks(cell);
       std::transform(column.begin(), column.end(), column.begin(), [](char c) {
         return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
       });
-      if (!IsField(column)) throw Refusal(file + ": unknown column \"" + cell + "\"");
+      if (!IsField(column)) throw FileRefusal(file, "unknown column \"" + cell + "\"");
       if (std::find(columns_.begin(), columns_.end(), column) != columns_.end()) {
-        throw Refusal(file + ": column \"" + column + "\" twice");
+        throw FileRefusal(file, "column \"" + column + "\" twice");
       }
       columns_.push_back(column);
     }
     const auto name = std::find(columns_.begin(), columns_.end(), "name");
-    if (name == columns_.end()) throw Refusal(file + ": no \"name\" column");
+    if (name == columns_.end()) throw FileRefusal(file, "no \"name\" column");
     name_index_ = static_cast<size_t>(name - columns_.begin());
   }
 
@@ -298,19 +310,19 @@ class CsvImport {
   // Applies row r; a refused row is noted in errors().
   void Row(size_t r) {
     const std::vector<std::string>& row = csv_.rows[r];
-    const std::string where = "line " + std::to_string(csv_.row_lines[r]);
+    const int line = csv_.row_lines[r];
     if (std::all_of(row.begin(), row.end(), [](const std::string& c) { return c.empty(); })) {
       return;
     }
     if (row.size() != columns_.size()) {
-      errors_.push_back(where + ": " + std::to_string(row.size()) + " cells, the header has " +
-                        std::to_string(columns_.size()));
+      errors_.push_back({line, std::to_string(row.size()) + " cells, the header has " +
+                                   std::to_string(columns_.size())});
       return;
     }
     try {
       ApplyRow(row);
     } catch (const Refusal& refusal) {
-      errors_.push_back(where + ": " + refusal.what());
+      errors_.push_back({line, refusal.what()});
     }
   }
 
@@ -320,25 +332,27 @@ class CsvImport {
     session_.Save(table_, edited);
   }
 
-  const std::vector<std::string>& errors() const { return errors_; }
+  const std::vector<RowProblem>& errors() const { return errors_; }
   int added() const { return added_; }
   int updated() const { return updated_; }
 
  private:
   std::string Cell(const std::string& cell, const std::string& column) const {
     const std::optional<std::string> ansi = csv_.utf8_bom ? Utf8ToAnsi(cell) : InputToAnsi(cell);
-    if (!ansi) throw Refusal(column + ": a character the Windows code page (1252) cannot store");
+    if (!ansi) {
+      throw Refusal::OfField(column, "a character the Windows code page (1252) cannot store");
+    }
     return *ansi;
   }
 
   void ApplyRow(const std::vector<std::string>& row) {
     const std::string name = Cell(TrimBlanks(row[name_index_]), "name");
     if (std::optional<std::string> problem = UserNameProblem(name)) {
-      throw Refusal("name: " + *problem);
+      throw Refusal::OfField("name", *problem);
     }
     std::optional<int> n = Find(name);
     if (n && drafts_.count(*n)) {
-      throw Refusal("name: \"" + row[name_index_] + "\" is in the file twice");
+      throw Refusal::OfField("name", "\"" + row[name_index_] + "\" is in the file twice");
     }
     UserDraft draft;
     if (n) {
@@ -373,7 +387,7 @@ class CsvImport {
   // UserTable::Find): a file of thousands of rows would otherwise search
   // the whole table for each.
   std::unordered_map<std::string, int> index_;
-  std::vector<std::string> errors_;
+  std::vector<RowProblem> errors_;
   int added_ = 0;
   int updated_ = 0;
 };
@@ -406,7 +420,7 @@ int UserList(Session& session, const ParsedArgs&) {
     PrintColumns(session.out(), rows);
   }
   if (table.user_count() < table.record_count() || table.has_fragment()) {
-    session.err() << "noxadmin: note: USER.TBL holds more than its users; see \"noxadmin check\"\n";
+    session.Note("USER.TBL holds more than its users; see \"noxadmin check\"");
   }
   return kExitOk;
 }
@@ -455,8 +469,7 @@ int UserAdd(Session& session, const ParsedArgs& args) {
     const bool replaced =
         EqualsIgnoreCase(file.extension, "TBL") && (draft.discs_set || draft.programs_set);
     if (file.number == n && !replaced) {
-      session.err() << "noxadmin: note: " << AnsiToOutput(file.name)
-                    << " already exists and now belongs to the new user\n";
+      session.Note(AnsiToOutput(file.name) + " already exists and now belongs to the new user");
     }
   }
   session.Save(table, {{n, &draft}});
@@ -470,7 +483,7 @@ int UserSet(Session& session, const ParsedArgs& args) {
     throw UsageError("user set: name at least one field to change");
   }
   UserTable table = session.LoadTable();
-  const int n = session.FindUser(table, args.positional[0]);
+  const int n = FindExpectedUser(session, table, args);
   UserDraft draft = session.LoadDraft(table, n);
   CheckExpected(draft, args);
   ApplyOptions(draft, args);
@@ -508,8 +521,10 @@ int UserMove(Session& session, const ParsedArgs& args) {
   const int n = session.FindUser(table, args.positional[0]);
   const std::optional<int64_t> to = PositiveNumber(args.positional[1]);
   if (!to || *to > table.user_count()) {
-    throw Refusal("POSITION: \"" + args.positional[1] + "\" is not a place from 1 to " +
-                  std::to_string(table.user_count()));
+    throw Refusal::OfField("position",
+                           "\"" + args.positional[1] + "\" is not a place from 1 to " +
+                               std::to_string(table.user_count()),
+                           "POSITION");
   }
   table.Move(n, static_cast<int>(*to));
   session.Save(table, {});
@@ -521,7 +536,10 @@ int UserGrant(Session& session, const ParsedArgs& args) {
   UserTable table = session.LoadTable();
   const int n = session.FindUser(table, args.positional[0]);
   const std::optional<int64_t> minutes = PositiveNumber(args.positional[1]);
-  if (!minutes) throw Refusal("MINUTES: \"" + args.positional[1] + "\" is not a number of minutes");
+  if (!minutes) {
+    throw Refusal::OfField("minutes", "\"" + args.positional[1] + "\" is not a number of minutes",
+                           "MINUTES");
+  }
   UserRecord record = table.record(n);
   GrantMinutes(record, static_cast<int32_t>(*minutes), session.context().now);
   table.record(n) = record;
@@ -605,18 +623,18 @@ int SettingsSet(Session& session, const ParsedArgs& args) {
     throw Refusal("NoxSettings.TBL does not exist yet; give --master-folder too");
   }
   if (std::optional<std::string> value = args.Option("master-folder")) {
-    std::string folder = ToAnsi(TrimBlanks(*value), "--master-folder");
-    if (folder.empty()) throw Refusal("master-folder: an empty folder");
+    std::string folder = ToAnsi(TrimBlanks(*value), "master-folder", "--master-folder");
+    if (folder.empty()) throw Refusal::OfField("master-folder", "an empty folder");
     if (folder.back() != '\\' && folder.back() != '/') folder.push_back('\\');
     if (folder.size() > settings.master_path.size()) {
-      throw Refusal("master-folder: " + std::to_string(folder.size()) +
-                    " characters, at most 200 fit");
+      throw Refusal::OfField("master-folder",
+                             std::to_string(folder.size()) + " characters, at most 200 fit");
     }
     SetFieldText(settings.master_path, folder);
   }
   if (std::optional<std::string> value = args.Option("copy-from-master")) {
     if (*value != "yes" && *value != "no") {
-      throw Refusal("copy-from-master: \"" + *value + "\" is neither yes nor no");
+      throw Refusal::OfField("copy-from-master", "\"" + *value + "\" is neither yes nor no");
     }
     settings.copy_from_master = *value == "yes" ? 1 : 0;
   }
@@ -661,17 +679,21 @@ int Import(Session& session, const ParsedArgs& args) {
   // "-": the standard input (a pipe, or the file a browser sent).
   const bool from_input = args.positional[0] == "-";
   const std::string file = from_input ? "standard input" : args.positional[0];
-  std::string error;
+  RowProblem error;
   const std::optional<CsvDocument> csv =
       ParseCsv(from_input ? ReadStream(session.context().in) : ReadHostFile(file), &error);
-  if (!csv) throw Refusal(file + ": " + error);
+  if (!csv) throw FileRefusal(file, "line " + std::to_string(error.line) + ": " + error.message, {error});
   CsvImport import(session, *csv, file);
   for (size_t r = 1; r < csv->rows.size(); ++r) import.Row(r);
   if (!import.errors().empty()) {
-    for (const std::string& line : import.errors()) session.err() << "noxadmin: " << line << "\n";
+    for (const RowProblem& row : import.errors()) {
+      session.err() << "noxadmin: line " << row.line << ": " << row.message << "\n";
+    }
     const size_t count = import.errors().size();
-    throw Refusal(file + ": " + std::to_string(count) + (count == 1 ? " row" : " rows") +
-                  " refused; nothing was imported");
+    throw FileRefusal(file,
+                      std::to_string(count) + (count == 1 ? " row" : " rows") +
+                          " refused; nothing was imported",
+                      import.errors());
   }
   if (args.Has("dry-run")) {
     session.out() << "Would add " << import.added() << " and update " << import.updated()
@@ -694,9 +716,8 @@ int Export(Session& session, const ParsedArgs& args) {
       cells.push_back(AnsiToOutput(FieldValue(draft, field.name)));
     }
     if (!draft.programs_complete) {
-      session.err() << "noxadmin: note: the program list file of "
-                    << AnsiToOutput(draft.record.TrimmedName())
-                    << " is missing or short; exported as far as it could be read\n";
+      session.Note("the program list file of " + AnsiToOutput(draft.record.TrimmedName()) +
+                   " is missing or short; exported as far as it could be read");
     }
     text += CsvRow(cells);
   }

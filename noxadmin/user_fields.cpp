@@ -33,7 +33,7 @@ constexpr std::array<ProxyField, 5> kProxyFields = {{{"proxy-http", kProxyHttp},
                                                      {"proxy-socks", kProxySocks}}};
 
 [[noreturn]] void Refuse(std::string_view field, const std::string& why) {
-  throw Refusal(std::string(field) + ": " + why);
+  throw Refusal::OfField(std::string(field), why);
 }
 
 std::string CharacterCount(size_t count) {
@@ -329,14 +329,14 @@ bool IsField(std::string_view name) {
 void CheckProgramListEdit(const UserDraft& draft) {
   if (draft.programs_complete || !(draft.discs_set || draft.programs_set)) return;
   if (!draft.discs_set && draft.record.program_list_count > 0) {
-    throw Refusal(
-        "discs: the program list file is missing or short, so its disc labels are "
-        "unknown; give the discs too");
+    Refuse("discs",
+           "the program list file is missing or short, so its disc labels are unknown; give "
+           "the discs too");
   }
   if (!draft.programs_set && draft.record.allowed_program_count > 0) {
-    throw Refusal(
-        "programs: the program list file is missing or short, so its programs are "
-        "unknown; give the programs too");
+    Refuse("programs",
+           "the program list file is missing or short, so its programs are unknown; give the "
+           "programs too");
   }
 }
 
@@ -463,7 +463,7 @@ void GrantMinutes(UserRecord& record, int32_t minutes, const platform::LocalTime
   const int64_t used = new_day ? 0 : record.used_minutes;
   const int64_t granted = used - minutes;
   if (granted < std::numeric_limits<int32_t>::min()) {
-    throw Refusal("minutes: that many extra minutes do not fit the used-minutes count");
+    Refuse("minutes", "that many extra minutes do not fit the used-minutes count");
   }
   record.used_minutes = static_cast<int32_t>(granted);
   if (new_day) record.last_use_date = ToOleDate(now);

@@ -17,16 +17,22 @@
 #include <thread>
 
 #include "common/catalogue.h"
+#include "noxadmin/serve/json.h"
 #include "noxadmin/serve/page.h"
 #include "noxadmin/session.h"
 #include "noxadmin/text.h"
 
 namespace nox::admin {
 
-struct AdminApi::Outcome {
-  int exit = kExitOk;
-  std::string out;  // as the command line prints it
-  std::string err;
+// One request of the API.
+struct AdminApi::Route {
+  std::string_view path;  // after "api/"
+  bool change;            // POST; else GET (or HEAD)
+  void (AdminApi::*handle)(const Route&, const httplib::Request&, httplib::Response&);
+  // For the commands on one user: the command's words, and the form field
+  // of its second argument (none for "user remove").
+  std::vector<std::string> command = {};
+  std::string second = {};
 };
 
 namespace {
@@ -40,138 +46,9 @@ constexpr const char* kContentSecurityPolicy =
 constexpr const char* kJson = "application/json; charset=utf-8";
 constexpr const char* kPlainText = "text/plain; charset=utf-8";
 
-#if defined(_WIN32)
-constexpr const char* kOutputCharset = "windows-1252";
-#else
-constexpr const char* kOutputCharset = "utf-8";
-#endif
-
-// The command line's text (UTF-8 on Linux, the ANSI code page on Windows)
-// as UTF-8 for the browser, and back.
-std::string OutputToUtf8(std::string_view text) {
-#if defined(_WIN32)
-  return AnsiToUtf8(text);
-#else
-  return std::string(text);
-#endif
-}
-
-std::optional<std::string> Utf8ToInput(std::string_view utf8) {
-#if defined(_WIN32)
-  return Utf8ToAnsi(utf8);
-#else
-  return std::string(utf8);
-#endif
-}
-
-// The length of the UTF-8 sequence starting at `at`, or 0 when the bytes
-// there are not one.
-size_t Utf8SequenceLength(std::string_view text, size_t at) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(at);
-  size_t length = lead < 0x80                    ? 1
-                  : lead >= 0xC2 && lead <= 0xDF ? 2
-                  : lead >= 0xE0 && lead <= 0xEF ? 3
-                  : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                 : 0;
-  if (length == 0 || at + length > text.size()) return 0;
-  for (size_t i = 1; i < length; ++i) {
-    if ((byte(at + i) & 0xC0) != 0x80) return 0;
-  }
-  if (length == 3 &&
-      ((lead == 0xE0 && byte(at + 1) < 0xA0) || (lead == 0xED && byte(at + 1) >= 0xA0)))
-    return 0;
-  if (length == 4 &&
-      ((lead == 0xF0 && byte(at + 1) < 0x90) || (lead == 0xF4 && byte(at + 1) >= 0x90)))
-    return 0;
-  return length;
-}
-
-// Appends `text` as a JSON string. Bytes that are not UTF-8 become U+FFFD;
-// "<", ">" and "&" are escaped so that no answer can be read as markup.
-void AppendQuoted(std::string& out, std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  out += '"';
-  for (size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    const size_t length = Utf8SequenceLength(text, i);
-    if (length == 0) {
-      out += "\\ufffd";
-      ++i;
-      continue;
-    }
-    if (length > 1) {
-      out.append(text.substr(i, length));
-    } else if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c == '<' || c == '>' || c == '&' || c == 0x7F) {
-      out += "\\u00";
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    } else {
-      out += static_cast<char>(c);
-    }
-    i += length;
-  }
-  out += '"';
-}
-
-std::string Quoted(std::string_view text) {
-  std::string out;
-  AppendQuoted(out, text);
-  return out;
-}
-
-// A JSON object written member by member.
-class JsonObject {
- public:
-  JsonObject& Raw(std::string_view key, std::string_view json) {
-    Key(key);
-    text_.append(json);
-    return *this;
-  }
-  JsonObject& Text(std::string_view key, std::string_view utf8) {
-    Key(key);
-    AppendQuoted(text_, utf8);
-    return *this;
-  }
-  JsonObject& Number(std::string_view key, int64_t value) {
-    return Raw(key, std::to_string(value));
-  }
-  JsonObject& Flag(std::string_view key, bool value) { return Raw(key, value ? "true" : "false"); }
-  JsonObject& MaybeNumber(std::string_view key, std::optional<int64_t> value) {
-    return Raw(key, value ? std::to_string(*value) : "null");
-  }
-  std::string Done() const { return text_ + "}"; }
-
- private:
-  void Key(std::string_view key) {
-    if (text_.size() > 1) text_ += ',';
-    AppendQuoted(text_, key);
-    text_ += ':';
-  }
-
-  std::string text_ = "{";
-};
-
-std::string JsonArray(const std::vector<std::string>& items) {
-  std::string text = "[";
-  for (const std::string& item : items) text += (text.size() > 1 ? "," : "") + item;
-  return text + "]";
-}
-
-void SendJson(httplib::Response& response, int status, const std::string& json) {
-  response.status = status;
-  response.set_content(json, kJson);
-}
-
-void SendError(httplib::Response& response, int status, const std::string& message,
-               std::optional<std::string> field = std::nullopt) {
-  JsonObject body;
-  body.Flag("ok", false).Text("error", message);
-  body.Raw("field", field ? Quoted(*field) : "null");
-  SendJson(response, status, body.Done());
+void Send(httplib::Response& response, const Answer& answer) {
+  response.status = answer.status;
+  response.set_content(answer.json, kJson);
 }
 
 void SendPlain(httplib::Response& response, int status, const std::string& text) {
@@ -186,50 +63,6 @@ void SendOk(httplib::Response& response, const std::string& content,
             const std::string& content_type) {
   response.status = 200;
   response.set_content(content, content_type);
-}
-
-// The refusals of the command line begin with what they concern
-// ("minutes: ...", "--name: ...", "POSITION: ..."): the form field, when
-// it is one the page has.
-std::optional<std::string> FieldOf(const std::string& message) {
-  const size_t colon = message.find(": ");
-  if (colon == std::string::npos) return std::nullopt;
-  std::string field = message.substr(0, colon);
-  field.erase(0, field.find_first_not_of('-'));
-  std::transform(field.begin(), field.end(), field.begin(), [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  });
-  static const std::vector<std::string> kOtherFields = {"position", "master-folder",
-                                                        "copy-from-master", "lab-budget"};
-  if (IsField(field) ||
-      std::find(kOtherFields.begin(), kOtherFields.end(), field) != kOtherFields.end()) {
-    return field;
-  }
-  return std::nullopt;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty()) lines.push_back(line);
-  }
-  return lines;
-}
-
-std::string WithoutPrefix(const std::string& line, std::string_view prefix) {
-  return line.compare(0, prefix.size(), prefix) == 0 ? line.substr(prefix.size()) : line;
-}
-
-// "line 3: minutes: ..." of an import: the line number and the rest.
-std::optional<std::pair<int, std::string>> RowError(const std::string& message) {
-  int line = 0;
-  int consumed = 0;
-  if (std::sscanf(message.c_str(), "line %d: %n", &line, &consumed) != 1 || consumed == 0) {
-    return std::nullopt;
-  }
-  return std::make_pair(line, message.substr(static_cast<size_t>(consumed)));
 }
 
 std::string DayText(const platform::LocalTime& time) {
@@ -277,9 +110,9 @@ std::optional<std::string> Param(const httplib::Request& request, const char* na
 
 // A request parameter the route needs; std::invalid_argument (answered with
 // 400) when it is missing.
-std::string Required(const httplib::Request& request, const char* name) {
-  std::optional<std::string> value = Param(request, name);
-  if (!value) throw std::invalid_argument(std::string("the request has no \"") + name + "\"");
+std::string Required(const httplib::Request& request, const std::string& name) {
+  std::optional<std::string> value = Param(request, name.c_str());
+  if (!value) throw std::invalid_argument("the request has no \"" + name + "\"");
   return *value;
 }
 
@@ -295,7 +128,31 @@ void CheckParams(const httplib::Request& request, const std::vector<std::string>
   }
 }
 
+// A failure met outside a command, answered by its kind.
+Answer FailureAnswer(const Failure& failure) {
+  return ErrorAnswer(HttpStatusOf(failure.kind()), OutputToUtf8(failure.what()));
+}
+
 }  // namespace
+
+const std::vector<AdminApi::Route>& AdminApi::Routes() {
+  static const std::vector<Route> routes = {
+      {"state", false, &AdminApi::State},
+      {"user", false, &AdminApi::User},
+      {"export", false, &AdminApi::Export},
+      {"plan", false, &AdminApi::Plan},
+      {"check", false, &AdminApi::Check},
+      {"user/add", true, &AdminApi::AddUser},
+      {"user/set", true, &AdminApi::SetUser},
+      {"user/rename", true, &AdminApi::ActOnUser, {"user", "rename"}, "new"},
+      {"user/move", true, &AdminApi::ActOnUser, {"user", "move"}, "position"},
+      {"user/grant", true, &AdminApi::ActOnUser, {"user", "grant"}, "minutes"},
+      {"user/remove", true, &AdminApi::ActOnUser, {"user", "remove"}},
+      {"settings", true, &AdminApi::Settings},
+      {"import", true, &AdminApi::Import},
+  };
+  return routes;
+}
 
 std::string NewAccessToken() {
   std::random_device random;
@@ -367,104 +224,65 @@ void AdminApi::Handle(const httplib::Request& request, httplib::Response& respon
   SendPlain(response, 404, "Not found\n");
 }
 
-void AdminApi::HandleApi(const std::string& route, const httplib::Request& request,
+void AdminApi::HandleApi(const std::string& path, const httplib::Request& request,
                          httplib::Response& response) {
-  static const std::vector<std::string> kReads = {"state", "user", "export", "plan", "check"};
-  static const std::vector<std::string> kChanges = {"user/add",  "user/set",    "user/rename",
-                                                    "user/move", "user/remove", "user/grant",
-                                                    "settings",  "import"};
-  const bool read = std::find(kReads.begin(), kReads.end(), route) != kReads.end();
-  const bool change = std::find(kChanges.begin(), kChanges.end(), route) != kChanges.end();
-  if (!read && !change) return SendError(response, 404, "no such request: " + route);
+  const auto route = std::find_if(Routes().begin(), Routes().end(),
+                                  [&](const Route& candidate) { return candidate.path == path; });
+  if (route == Routes().end()) return Send(response, ErrorAnswer(404, "no such request: " + path));
   const bool get = request.method == "GET" || request.method == "HEAD";
-  if ((read && !get) || (change && request.method != "POST")) {
-    return SendError(response, 405, route + ": " + (read ? "GET" : "POST") + " only");
+  if (route->change ? request.method != "POST" : !get) {
+    return Send(response,
+                ErrorAnswer(405, path + ": " + (route->change ? "POST" : "GET") + " only"));
   }
   // One request at a time: the tables on disk, and the simulated machine
   // of the login preview, are shared by all.
   const std::lock_guard<std::mutex> lock(tables_);
   try {
-    if (route == "state") return State(response);
-    if (route == "user") return User(request, response);
-    if (route == "user/set") return SetUser(request, response);
-    if (route == "import") return Import(request, response);
-    if (change) return Change(route, request, response);
-    Download(route, request, response);
+    (this->*route->handle)(*route, request, response);
   } catch (const std::invalid_argument& error) {
-    SendError(response, 400, error.what());
+    Send(response, ErrorAnswer(HttpStatusOf(ProblemKind::kBadRequest), error.what()));
   } catch (const std::exception& error) {
-    SendError(response, 500, std::string("noxadmin failed: ") + error.what());
+    Send(response, ErrorAnswer(500, std::string("noxadmin failed: ") + error.what()));
   }
 }
 
-AdminApi::Outcome AdminApi::Run(const std::vector<std::string>& args, const std::string& input) {
+CommandRun AdminApi::Run(const std::vector<std::string>& args, const std::string& input) {
   std::vector<std::string> line;
   if (target_.dir) line.push_back("--dir=" + *target_.dir);
   if (target_.prefix) line.push_back("--prefix=" + *target_.prefix);
   for (const std::string& arg : args) {
     std::optional<std::string> converted = Utf8ToInput(arg);
     if (!converted) {
-      const std::string what =
-          arg.rfind("--", 0) == 0 ? arg.substr(0, arg.find('=')) : std::string("name");
-      return {
-          kExitFailed, "",
-          "noxadmin: " + what + ": holds a character the Windows code page (1252) cannot store\n"};
+      // An option's field, else a user's name.
+      const bool option = arg.rfind("--", 0) == 0;
+      const std::string field = option ? arg.substr(2, arg.find('=') - 2) : "name";
+      const Refusal refusal = Refusal::OfField(
+          field, "holds a character the Windows code page (1252) cannot store",
+          option ? "--" + field : "name");
+      return {{kExitFailed, Problem{refusal.kind(), field, refusal.what(), {}}},
+              "",
+              "noxadmin: " + std::string(refusal.what()) + "\n",
+              {}};
     }
     line.push_back(std::move(*converted));
   }
+  CommandRun run;
   std::ostringstream out;
   std::ostringstream err;
   std::istringstream in(input);
-  AdminContext context{out, err, in, clock_()};
-  const int exit = RunNoxadmin(line, context);
-  return {exit, out.str(), err.str()};
+  AdminContext context{out, err, in, clock_(), &run.notes};
+  run.outcome = RunCommand(line, context);
+  run.out = out.str();
+  run.err = err.str();
+  return run;
 }
 
-namespace {
-
-// The answer to a change the command line made or refused.
-// `changed_meanwhile`: the refusal is another program's change since the
-// page loaded the user (answered 409, so that the page shows it anew).
-void SendOutcome(httplib::Response& response, int exit, const std::string& out,
-                 const std::string& err, std::string_view source_name = "",
-                 bool changed_meanwhile = false) {
-  std::vector<std::string> notes;
-  std::vector<std::string> errors;
-  for (const std::string& line : Lines(OutputToUtf8(err))) {
-    std::string message = WithoutPrefix(line, "noxadmin: ");
-    if (message.rfind("note: ", 0) == 0) {
-      notes.push_back(Quoted(message.substr(6)));
-    } else {
-      errors.push_back(
-          source_name.empty() ? message : WithoutPrefix(message, std::string(source_name) + ": "));
-    }
-  }
-  JsonObject body;
-  if (exit == kExitOk) {
-    std::string message;
-    for (const std::string& line : Lines(OutputToUtf8(out)))
-      message += (message.empty() ? "" : "\n") + line;
-    body.Flag("ok", true).Text("message", message).Raw("notes", JsonArray(notes));
-    return SendJson(response, 200, body.Done());
-  }
-  const std::string main = errors.empty() ? "refused" : errors.back();
-  const std::optional<std::string> field = FieldOf(main);
-  body.Flag("ok", false).Text("error", main).Raw("field", field ? Quoted(*field) : "null");
-  std::vector<std::string> rows;
-  for (const std::string& message : errors) {
-    if (const auto row = RowError(message)) {
-      rows.push_back(JsonObject().Number("line", row->first).Text("error", row->second).Done());
-    }
-  }
-  body.Raw("rows", JsonArray(rows))
-      .Raw("notes", JsonArray(notes))
-      .Flag("conflict", changed_meanwhile);
-  SendJson(response, changed_meanwhile ? 409 : exit == kExitUsage ? 400 : 422, body.Done());
+void AdminApi::RunChange(const std::vector<std::string>& args, httplib::Response& response,
+                         const std::string& input) {
+  Send(response, AnswerTo(Run(args, input)));
 }
 
-}  // namespace
-
-void AdminApi::State(httplib::Response& response) {
+void AdminApi::State(const Route&, const httplib::Request&, httplib::Response& response) {
   std::ostringstream out;
   std::ostringstream err;
   std::istringstream in;
@@ -476,10 +294,10 @@ void AdminApi::State(httplib::Response& response) {
   try {
     users = SummarizeUsers(session, session.LoadTable());
     settings = ViewSettings(session);
-  } catch (const Failure& error) {
-    return SendError(response, 422, OutputToUtf8(error.what()));
+  } catch (const Failure& failure) {
+    return Send(response, FailureAnswer(failure));
   }
-  std::string json = "{\"today\":" + Quoted(DayText(now)) +
+  std::string json = "{\"today\":" + JsonString(DayText(now)) +
                      ",\"labBudget\":" + (settings.lab_budget ? "true" : "false");
   std::vector<std::string> fields;
   for (const FieldInfo& field : kFields) {
@@ -493,7 +311,7 @@ void AdminApi::State(httplib::Response& response) {
   for (const SecurityLevel& level : kSecurityLevels) {
     std::vector<std::string> restrictions;
     for (const std::string& line : RestrictionsOf(ReadLevelTriple(level.triple))) {
-      restrictions.push_back(Quoted(line));
+      restrictions.push_back(JsonString(line));
     }
     levels.push_back(JsonObject()
                          .Text("name", level.name)
@@ -525,13 +343,16 @@ void AdminApi::State(httplib::Response& response) {
                 .Text("programs", OutputToUtf8(user.programs))
                 .Done();
   }
-  SendJson(response, 200, json + "]}");
+  Send(response, {200, json + "]}"});
 }
 
-void AdminApi::User(const httplib::Request& request, httplib::Response& response) {
+void AdminApi::User(const Route&, const httplib::Request& request, httplib::Response& response) {
   const std::string name = Required(request, "name");
   const std::optional<std::string> typed = Utf8ToInput(name);
-  if (!typed) return SendError(response, 404, "no user \"" + name + "\"");
+  if (!typed) {
+    return Send(response,
+                ErrorAnswer(HttpStatusOf(ProblemKind::kNotFound), "no user \"" + name + "\""));
+  }
   std::ostringstream out;
   std::ostringstream err;
   std::istringstream in;
@@ -550,21 +371,35 @@ void AdminApi::User(const httplib::Request& request, httplib::Response& response
       fields.Text(field.name, hidden ? "" : AnsiToUtf8(FieldValue(draft, field.name)));
     }
     password = PasswordState(draft.record);
-  } catch (const Failure& error) {
-    return SendError(response, 404, OutputToUtf8(error.what()));
+  } catch (const Failure& failure) {
+    return Send(response, FailureAnswer(failure));
   }
-  const Outcome show = Run({"user", "show", "--", name});
-  SendJson(response, 200,
-           JsonObject()
-               .Number("n", n)
-               .Text("name", name)
-               .Text("password", password)
-               .Raw("fields", fields.Done())
-               .Text("show", OutputToUtf8(show.out + show.err))
-               .Done());
+  const CommandRun show = Run({"user", "show", "--", name});
+  Send(response, {200, JsonObject()
+                           .Number("n", n)
+                           .Text("name", name)
+                           .Text("password", password)
+                           .Raw("fields", fields.Done())
+                           .Text("show", OutputToUtf8(show.out + show.err))
+                           .Done()});
 }
 
-void AdminApi::SetUser(const httplib::Request& request, httplib::Response& response) {
+void AdminApi::AddUser(const Route&, const httplib::Request& request,
+                       httplib::Response& response) {
+  std::vector<std::string> known = EditableFields();
+  known.push_back("name");
+  CheckParams(request, known);
+  std::vector<std::string> args = {"user", "add"};
+  for (const std::string& field : EditableFields()) {
+    const std::string value = request.get_param_value(field);
+    if (!value.empty()) args.push_back("--" + field + "=" + value);
+  }
+  args.insert(args.end(), {"--", Required(request, "name")});
+  RunChange(args, response);
+}
+
+void AdminApi::SetUser(const Route&, const httplib::Request& request,
+                       httplib::Response& response) {
   const std::vector<std::string> editable = EditableFields();
   std::vector<std::string> known = editable;
   known.push_back("name");
@@ -579,85 +414,63 @@ void AdminApi::SetUser(const httplib::Request& request, httplib::Response& respo
     args.push_back("--" + field + "=" + request.get_param_value(field));
     // A new password replaces whatever is stored, which the page never sees.
     if (field == "password") continue;
-    expectations.push_back("--expect=" + field + "=" + Required(request, ("was." + field).c_str()));
+    expectations.push_back("--expect=" + field + "=" + Required(request, "was." + field));
   }
   if (args.size() == 2) throw std::invalid_argument("the request changes no field");
   args.insert(args.end(), expectations.begin(), expectations.end());
   args.insert(args.end(), {"--", name});
-  const Outcome outcome = Run(args);
-  const bool changed_meanwhile =
-      outcome.exit == kExitFailed &&
-      (outcome.err.find(" as expected: changed meanwhile") != std::string::npos ||
-       outcome.err.rfind("noxadmin: no user ", 0) == 0);
-  SendOutcome(response, outcome.exit, outcome.out, outcome.err, "", changed_meanwhile);
+  RunChange(args, response);
 }
 
-void AdminApi::Change(const std::string& route, const httplib::Request& request,
-                      httplib::Response& response) {
-  std::vector<std::string> args;
-  if (route == "settings") {
-    const std::vector<std::string> settings = {"master-folder", "copy-from-master", "lab-budget"};
-    CheckParams(request, settings);
-    args = {"settings", "set"};
-    for (const std::string& setting : settings) {
-      if (request.has_param(setting)) {
-        args.push_back("--" + setting + "=" + request.get_param_value(setting));
-      }
-    }
-    if (args.size() == 2) throw std::invalid_argument("the request changes no setting");
-  } else if (route == "user/add") {
-    std::vector<std::string> known = EditableFields();
-    known.push_back("name");
-    CheckParams(request, known);
-    args = {"user", "add"};
-    for (const std::string& field : EditableFields()) {
-      const std::string value = request.get_param_value(field);
-      if (!value.empty()) args.push_back("--" + field + "=" + value);
-    }
-    args.insert(args.end(), {"--", Required(request, "name")});
-  } else {
-    const std::string command = route.substr(5);  // "user/..."
-    // The second argument of each command, by its form field.
-    const std::vector<std::pair<std::string, std::string>> kSecond = {
-        {"rename", "new"}, {"move", "position"}, {"grant", "minutes"}, {"remove", ""}};
-    const auto second = std::find_if(kSecond.begin(), kSecond.end(),
-                                     [&](const auto& entry) { return entry.first == command; });
-    std::vector<std::string> known = {"name"};
-    if (!second->second.empty()) known.push_back(second->second);
-    CheckParams(request, known);
-    args = {"user", command, "--", Required(request, "name")};
-    if (!second->second.empty()) args.push_back(Required(request, second->second.c_str()));
-  }
-  const Outcome outcome = Run(args);
-  SendOutcome(response, outcome.exit, outcome.out, outcome.err);
+void AdminApi::ActOnUser(const Route& route, const httplib::Request& request,
+                         httplib::Response& response) {
+  std::vector<std::string> known = {"name"};
+  if (!route.second.empty()) known.push_back(route.second);
+  CheckParams(request, known);
+  std::vector<std::string> args = route.command;
+  args.insert(args.end(), {"--", Required(request, "name")});
+  if (!route.second.empty()) args.push_back(Required(request, route.second));
+  RunChange(args, response);
 }
 
-void AdminApi::Import(const httplib::Request& request, httplib::Response& response) {
-  const Outcome outcome = Run({"import", "-"}, request.body);
-  SendOutcome(response, outcome.exit, outcome.out, outcome.err, "standard input");
-}
-
-void AdminApi::Download(const std::string& route, const httplib::Request& request,
+void AdminApi::Settings(const Route&, const httplib::Request& request,
                         httplib::Response& response) {
-  if (route == "check") {
-    CheckParams(request, {});
-    const Outcome outcome = Run({"check"});
-    return SendJson(response, 200,
-                    JsonObject()
-                        .Flag("ok", outcome.exit == kExitOk)
-                        .Text("text", OutputToUtf8(outcome.out + outcome.err))
-                        .Done());
+  const std::vector<std::string> settings = {"master-folder", "copy-from-master", "lab-budget"};
+  CheckParams(request, settings);
+  std::vector<std::string> args = {"settings", "set"};
+  for (const std::string& setting : settings) {
+    if (request.has_param(setting)) {
+      args.push_back("--" + setting + "=" + request.get_param_value(setting));
+    }
   }
-  if (route == "export") {
-    CheckParams(request, {});
-    const Outcome outcome = Run({"export"});
-    if (outcome.exit != kExitOk)
-      return SendOutcome(response, outcome.exit, outcome.out, outcome.err);
-    response.set_header("Content-Disposition", "attachment; filename=\"users.csv\"");
-    SendOk(response, outcome.out, std::string("text/csv; charset=") + kOutputCharset);
-    return;
-  }
-  // plan
+  if (args.size() == 2) throw std::invalid_argument("the request changes no setting");
+  RunChange(args, response);
+}
+
+void AdminApi::Import(const Route&, const httplib::Request& request,
+                      httplib::Response& response) {
+  RunChange({"import", "-"}, response, request.body);
+}
+
+void AdminApi::Check(const Route&, const httplib::Request& request, httplib::Response& response) {
+  CheckParams(request, {});
+  const CommandRun run = Run({"check"});
+  Send(response, {200, JsonObject()
+                           .Flag("ok", run.outcome.exit == kExitOk)
+                           .Text("text", OutputToUtf8(run.out + run.err))
+                           .Done()});
+}
+
+void AdminApi::Export(const Route&, const httplib::Request& request,
+                      httplib::Response& response) {
+  CheckParams(request, {});
+  const CommandRun run = Run({"export"});
+  if (run.outcome.exit != kExitOk) return Send(response, AnswerTo(run));
+  response.set_header("Content-Disposition", "attachment; filename=\"users.csv\"");
+  SendOk(response, run.out, std::string("text/csv; charset=") + OutputCharset());
+}
+
+void AdminApi::Plan(const Route&, const httplib::Request& request, httplib::Response& response) {
   CheckParams(request, {"name", "format", "at", "windows", "ie"});
   const std::string name = Required(request, "name");
   std::vector<std::string> args = {"plan"};
@@ -667,13 +480,13 @@ void AdminApi::Download(const std::string& route, const httplib::Request& reques
     }
   }
   args.insert(args.end(), {"--", name});
-  const Outcome outcome = Run(args);
-  if (outcome.exit != kExitOk) return SendOutcome(response, outcome.exit, outcome.out, outcome.err);
+  const CommandRun run = Run(args);
+  if (run.outcome.exit != kExitOk) return Send(response, AnswerTo(run));
   if (Param(request, "format") == "reg") {
     response.set_header("Content-Disposition",
                         "attachment; filename=\"" + DownloadName(name, ".reg") + "\"");
   }
-  SendOk(response, outcome.out, std::string("text/plain; charset=") + kOutputCharset);
+  SendOk(response, run.out, std::string("text/plain; charset=") + OutputCharset());
 }
 
 // ------------------------------------------------------------------ server

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "noxadmin/serve/answer.h"
 #include "platform/platform.h"
 
 namespace httplib {
@@ -44,23 +45,34 @@ class AdminApi {
   void Handle(const httplib::Request& request, httplib::Response& response);
 
  private:
-  struct Outcome;
+  struct Route;
+  // Every request of the API: its path, method and handler.
+  static const std::vector<Route>& Routes();
 
   bool HostAllowed(const httplib::Request& request) const;
-  void HandleApi(const std::string& route, const httplib::Request& request,
+  void HandleApi(const std::string& path, const httplib::Request& request,
                  httplib::Response& response);
-  void State(httplib::Response& response);
-  void User(const httplib::Request& request, httplib::Response& response);
-  void SetUser(const httplib::Request& request, httplib::Response& response);
-  void Change(const std::string& route, const httplib::Request& request,
-              httplib::Response& response);
-  void Import(const httplib::Request& request, httplib::Response& response);
-  void Download(const std::string& route, const httplib::Request& request,
+
+  // The handlers of the routes.
+  void State(const Route& route, const httplib::Request& request, httplib::Response& response);
+  void User(const Route& route, const httplib::Request& request, httplib::Response& response);
+  void AddUser(const Route& route, const httplib::Request& request, httplib::Response& response);
+  void SetUser(const Route& route, const httplib::Request& request, httplib::Response& response);
+  void ActOnUser(const Route& route, const httplib::Request& request,
+                 httplib::Response& response);
+  void Settings(const Route& route, const httplib::Request& request,
                 httplib::Response& response);
+  void Import(const Route& route, const httplib::Request& request, httplib::Response& response);
+  void Export(const Route& route, const httplib::Request& request, httplib::Response& response);
+  void Plan(const Route& route, const httplib::Request& request, httplib::Response& response);
+  void Check(const Route& route, const httplib::Request& request, httplib::Response& response);
 
   // Runs noxadmin with `args` (UTF-8; the table folder is added) and the
   // standard input `input`.
-  Outcome Run(const std::vector<std::string>& args, const std::string& input = "");
+  CommandRun Run(const std::vector<std::string>& args, const std::string& input = "");
+  // Runs the change and answers with its outcome.
+  void RunChange(const std::vector<std::string>& args, httplib::Response& response,
+                 const std::string& input = "");
 
   ServeTarget target_;
   std::string token_;

@@ -152,7 +152,7 @@ TEST(AdminServer, ChangesAndRefusalsAreTheCommandLines) {
        {"user", "grant", "young", "5"},
        422,
        ""},
-      {"api/user/remove", {{"name", "nobody"}}, {"user", "remove", "nobody"}, 422, ""},
+      {"api/user/remove", {{"name", "nobody"}}, {"user", "remove", "nobody"}, 404, ""},
       {"api/settings",
        {{"lab-budget", "maybe"}},
        {"settings", "set", "--lab-budget", "maybe"},
