@@ -1,46 +1,22 @@
 #include "noxadmin/serve/json.h"
 
+#include "noxadmin/utf8.h"
+
 namespace nox::admin {
-namespace {
-
-// The length of the UTF-8 sequence starting at `at`, or 0 when the bytes
-// there are not one.
-size_t Utf8SequenceLength(std::string_view text, size_t at) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(at);
-  size_t length = lead < 0x80                    ? 1
-                  : lead >= 0xC2 && lead <= 0xDF ? 2
-                  : lead >= 0xE0 && lead <= 0xEF ? 3
-                  : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                 : 0;
-  if (length == 0 || at + length > text.size()) return 0;
-  for (size_t i = 1; i < length; ++i) {
-    if ((byte(at + i) & 0xC0) != 0x80) return 0;
-  }
-  if (length == 3 &&
-      ((lead == 0xE0 && byte(at + 1) < 0xA0) || (lead == 0xED && byte(at + 1) >= 0xA0)))
-    return 0;
-  if (length == 4 &&
-      ((lead == 0xF0 && byte(at + 1) < 0x90) || (lead == 0xF4 && byte(at + 1) >= 0x90)))
-    return 0;
-  return length;
-}
-
-}  // namespace
 
 void AppendJsonString(std::string& out, std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
   out += '"';
   for (size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    const size_t length = Utf8SequenceLength(text, i);
-    if (length == 0) {
+    const size_t start = i;
+    if (!NextCodePoint(text, i)) {
       out += "\\ufffd";
       ++i;
       continue;
     }
-    if (length > 1) {
-      out.append(text.substr(i, length));
+    const auto c = static_cast<unsigned char>(text[start]);
+    if (i - start > 1) {
+      out.append(text.substr(start, i - start));
     } else if (c == '"' || c == '\\') {
       out += '\\';
       out += static_cast<char>(c);
@@ -51,7 +27,6 @@ void AppendJsonString(std::string& out, std::string_view text) {
     } else {
       out += static_cast<char>(c);
     }
-    i += length;
   }
   out += '"';
 }
