@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "common/runtime_error.h"
+#include "noxadmin/host.h"
 #include "noxadmin/session.h"
 
 namespace nox::admin {
@@ -430,13 +431,7 @@ int RunCommandLine(const std::vector<std::string>& args, AdminContext& context) 
 }  // namespace
 
 platform::LocalTime HostNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#if defined(_WIN32)
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
+  const std::tm local = LocalCalendarTime(std::time(nullptr));
   platform::LocalTime time;
   time.year = local.tm_year + 1900;
   time.month = local.tm_mon + 1;

@@ -9,7 +9,7 @@
 #include "noxadmin/test_support.h"
 
 #if defined(_WIN32)
-#include <windows.h>
+#include "platform/win32/win32_api.h"
 #else
 #include <signal.h>
 #include <sys/wait.h>

@@ -4,26 +4,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "common/service_protocol.h"
 #include "noxadmin/text.h"
-
-#if defined(_WIN32)
-#include <process.h>
-#include <windows.h>
-// After windows.h, which it needs.
-#include <aclapi.h>
-
-#include "platform/win32/acl_win32.h"
-#else
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#endif
 
 namespace nox::admin {
 
@@ -34,15 +15,7 @@ namespace {
 struct FileCloser {
   void operator()(FILE* file) const { std::fclose(file); }
 };
-using ScopedFile = std::unique_ptr<FILE, FileCloser>;
-
-int ProcessId() {
-#if defined(_WIN32)
-  return _getpid();
-#else
-  return static_cast<int>(getpid());
-#endif
-}
+using StdioFile = std::unique_ptr<FILE, FileCloser>;
 
 // A name no other file of the folder has: the process id and a counter.
 std::string TemporaryPath(const std::string& beside, const char* suffix) {
@@ -111,113 +84,18 @@ std::optional<LeftoverFile> ParseTemporaryName(const std::string& name) {
   return LeftoverFile{name, *process_id, extension == ".aside"};
 }
 
-#if defined(_WIN32)
-
-std::string LastErrorText() {
-  char buffer[512] = {};
-  const DWORD error = GetLastError();
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                 buffer, sizeof buffer, nullptr);
-  std::string text = buffer;
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-    text.pop_back();
-  }
-  return text.empty() ? "error " + std::to_string(error) : text;
-}
-
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using ScopedHandle = std::unique_ptr<void, HandleCloser>;
-
-// Clears read-only, hidden and system, which would make a replace fail.
-void MakeReplaceable(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES &&
-      (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  }
-}
-
-#else
-
-std::string LastErrorText() { return std::strerror(errno); }
-
-struct FdCloser {
-  int fd;
-  ~FdCloser() {
-    if (fd >= 0) close(fd);
-  }
-};
-
-#endif
-
 }  // namespace
 
-bool ProcessRunning(int process_id) {
-  if (process_id <= 0) return false;
-#if defined(_WIN32)
-  ScopedHandle process(
-      OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, static_cast<DWORD>(process_id)));
-  // A process we may not open exists all the same.
-  if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
-  DWORD exit_code = 0;
-  return GetExitCodeProcess(process.get(), &exit_code) && exit_code == STILL_ACTIVE;
-#else
-  // EPERM: it exists but belongs to someone else.
-  return kill(static_cast<pid_t>(process_id), 0) == 0 || errno == EPERM;
-#endif
-}
-
 std::string JoinPath(const std::string& dir, std::string_view name) {
-#if defined(_WIN32)
-  const char separator = '\\';
-#else
-  const char separator = '/';
-#endif
   if (dir.empty()) return std::string(name);
   std::string path = dir;
-  if (path.back() != '/' && path.back() != '\\') path.push_back(separator);
+  if (path.back() != '/' && path.back() != '\\') path.push_back(kPathSeparator);
   path += name;
   return path;
 }
 
-bool IsDirectory(const std::string& path) {
-#if defined(_WIN32)
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-#else
-  std::error_code error;
-  return std::filesystem::is_directory(path, error);
-#endif
-}
-
-std::vector<std::string> ListFolder(const std::string& dir) {
-  std::vector<std::string> names;
-#if defined(_WIN32)
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(JoinPath(dir, "*").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) {
-    throw Refusal("cannot list the folder " + dir + ": " + LastErrorText());
-  }
-  do {
-    const std::string name = found.cFileName;
-    if (name != "." && name != "..") names.push_back(name);
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
-#else
-  std::error_code error;
-  for (std::filesystem::directory_iterator it(dir, error), end; !error && it != end;
-       it.increment(error)) {
-    names.push_back(it->path().filename().string());
-  }
-  if (error) throw Refusal("cannot list the folder " + dir + ": " + error.message());
-#endif
-  return names;
-}
-
 std::string ReadHostFile(const std::string& path) {
-  ScopedFile file(std::fopen(path.c_str(), "rb"));
+  StdioFile file(std::fopen(path.c_str(), "rb"));
   if (!file) throw Refusal("cannot open " + path + ": " + LastErrorText());
   // Read straight into a string of the file's size (a table of thousands of
   // users is tens of megabytes), then whatever the file grew by meanwhile.
@@ -238,129 +116,8 @@ std::string ReadHostFile(const std::string& path) {
 
 std::string WriteTemporary(const std::string& target, std::string_view bytes) {
   const std::string temporary = TemporaryPath(target, ".tmp");
-#if defined(_WIN32)
-  ScopedHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) {
-    file.release();
-    throw Refusal("cannot create " + temporary + ": " + LastErrorText());
-  }
-  size_t done = 0;
-  bool ok = true;
-  while (ok && done < bytes.size()) {
-    DWORD written = 0;
-    ok = WriteFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
-                   &written, nullptr) != 0;
-    done += written;
-  }
-  ok = ok && FlushFileBuffers(file.get());
-  if (!ok) {
-    const std::string reason = LastErrorText();
-    file.reset();
-    DeleteFileA(temporary.c_str());
-    throw Refusal("cannot write " + temporary + ": " + reason);
-  }
-#else
-  FdCloser file{open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644)};
-  if (file.fd < 0) throw Refusal("cannot create " + temporary + ": " + LastErrorText());
-  struct stat old_file;
-  if (stat(target.c_str(), &old_file) == 0) fchmod(file.fd, old_file.st_mode & 07777);
-  size_t done = 0;
-  bool ok = true;
-  while (ok && done < bytes.size()) {
-    const ssize_t written = write(file.fd, bytes.data() + done, bytes.size() - done);
-    if (written < 0 && errno == EINTR) continue;
-    ok = written > 0;
-    if (ok) done += static_cast<size_t>(written);
-  }
-  ok = ok && fsync(file.fd) == 0;
-  if (!ok) {
-    const std::string reason = LastErrorText();
-    unlink(temporary.c_str());
-    throw Refusal("cannot write " + temporary + ": " + reason);
-  }
-#endif
+  WriteNewFile(temporary, bytes, target);
   return temporary;
-}
-
-#if defined(_WIN32)
-// The replacement takes the replaced file's access rules, so a table that
-// only SYSTEM and Administrators may open stays so (a new file would get the
-// folder's, which let Users read). Bound at run time: Windows 95/98 has no
-// file security. A failure leaves the folder's rules.
-void CarryDescriptor(const std::string& from, const std::string& to) {
-  using GetFn = DWORD(WINAPI*)(LPCSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*, PACL*,
-                               PACL*, PSECURITY_DESCRIPTOR*);
-  using SetFn = DWORD(WINAPI*)(LPSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID, PSID, PACL, PACL);
-  const HMODULE advapi = GetModuleHandleA("advapi32.dll");
-  if (advapi == nullptr) return;
-  const auto get_info = reinterpret_cast<GetFn>(
-      reinterpret_cast<void*>(GetProcAddress(advapi, "GetNamedSecurityInfoA")));
-  const auto set_info = reinterpret_cast<SetFn>(
-      reinterpret_cast<void*>(GetProcAddress(advapi, "SetNamedSecurityInfoA")));
-  if (get_info == nullptr || set_info == nullptr) return;
-  PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (get_info(to.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-               nullptr, &descriptor) != ERROR_SUCCESS) {
-    return;
-  }
-  const std::unique_ptr<void, decltype(&LocalFree)> owned(descriptor, &LocalFree);
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  GetSecurityDescriptorControl(descriptor, &control, &revision);
-  const SECURITY_INFORMATION kind =
-      DACL_SECURITY_INFORMATION |
-      ((control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION
-                                          : UNPROTECTED_DACL_SECURITY_INFORMATION);
-  std::string target = from;
-  set_info(target.data(), SE_FILE_OBJECT, kind, nullptr, nullptr, dacl, nullptr);
-}
-#endif
-
-void ReplaceWith(const std::string& from, const std::string& to) {
-#if defined(_WIN32)
-  MakeReplaceable(to);
-  CarryDescriptor(from, to);
-  if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    throw Refusal("cannot rename " + from + " to " + to + ": " + LastErrorText());
-  }
-#else
-  if (std::rename(from.c_str(), to.c_str()) != 0) {
-    throw Refusal("cannot rename " + from + " to " + to + ": " + LastErrorText());
-  }
-#endif
-}
-
-bool NoxServiceInstalled() {
-#if defined(_WIN32)
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServiceKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
-    return false;
-  }
-  RegCloseKey(key);
-  return true;
-#else
-  return false;
-#endif
-}
-
-bool UsersCanReadFile(const std::string& path) {
-#if defined(_WIN32)
-  return platform::win32::FileLetsUsersRead(path);
-#else
-  (void)path;
-  return false;
-#endif
-}
-
-bool RemoveFile(const std::string& path) {
-#if defined(_WIN32)
-  MakeReplaceable(path);
-  return DeleteFileA(path.c_str()) != 0;
-#else
-  return unlink(path.c_str()) == 0;
-#endif
 }
 
 void WriteReplacing(const std::string& target, std::string_view bytes) {

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "noxadmin/host.h"
 #include "noxadmin/problem.h"
 
 namespace nox::admin {
@@ -38,10 +39,6 @@ struct LeftoverFile {
   int process_id = 0;
   bool set_aside = false;
 };
-
-// Whether the process with this id is running (an id this system cannot
-// have counts as ended).
-bool ProcessRunning(int process_id);
 
 // The extensions of the per-user files, lower case.
 extern const std::vector<std::string> kCompanionExtensions;
@@ -76,11 +73,6 @@ class TableFolder {
   std::string dir_;
 };
 
-bool IsDirectory(const std::string& path);
-// The names of the files and folders in `dir` ("." and ".." left out);
-// Refusal when it cannot be listed.
-std::vector<std::string> ListFolder(const std::string& dir);
-
 // The whole file at `path` (a file named on the command line). Refusal when
 // it cannot be read.
 std::string ReadHostFile(const std::string& path);
@@ -88,15 +80,6 @@ std::string ReadHostFile(const std::string& path);
 // Writes `bytes` to a new temporary file beside `target` (flushed to the
 // disk) and returns its path. Refusal on failure, leaving nothing behind.
 std::string WriteTemporary(const std::string& target, std::string_view bytes);
-// Renames `from` to `to`, replacing `to` in one step. Refusal on failure.
-void ReplaceWith(const std::string& from, const std::string& to);
-// Deletes the file; false when it could not be deleted.
-bool RemoveFile(const std::string& path);
-// Whether NoxService is installed on this machine (never, off Windows).
-bool NoxServiceInstalled();
-// Whether members of Users can read the file (never asked off Windows, where
-// the tables' rights are the administrator's own business: false).
-bool UsersCanReadFile(const std::string& path);
 // WriteTemporary then ReplaceWith.
 void WriteReplacing(const std::string& target, std::string_view bytes);
 

@@ -4,8 +4,7 @@
 
 #include "noxadmin/test_support.h"
 
-// After the facade's header, whose names windows.h would turn into macros.
-#include <windows.h>
+#include "platform/win32/win32_api.h"
 
 namespace nox::admin {
 namespace {

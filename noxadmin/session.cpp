@@ -5,11 +5,8 @@
 #include <ostream>
 #include <set>
 
+#include "noxadmin/host.h"
 #include "noxadmin/text.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#endif
 
 namespace nox::admin {
 namespace {
@@ -55,14 +52,9 @@ const TableFolder& Session::Folder() {
                     kPrefixSystemDirectory + ")");
     }
   } else {
-#if defined(_WIN32)
-    char buffer[MAX_PATH + 1] = {};
-    const UINT length = GetSystemDirectoryA(buffer, sizeof buffer);
-    if (length == 0 || length > MAX_PATH) throw Refusal("cannot find the system directory");
-    dir = buffer;
-#else
-    throw UsageError("say where the tables are: --dir DIR or --prefix WINEPREFIX");
-#endif
+    const std::optional<std::string> system = SystemDirectory();
+    if (!system) throw UsageError("say where the tables are: --dir DIR or --prefix WINEPREFIX");
+    dir = *system;
   }
   folder_.emplace(dir);
   return *folder_;
@@ -71,16 +63,14 @@ const TableFolder& Session::Folder() {
 std::optional<std::string> Session::WindowsSystemDirectory() const {
   if (dir_) return std::nullopt;
   if (prefix_) return std::string(kPrefixSystemDirectoryWindows);
-#if defined(_WIN32)
-  char buffer[MAX_PATH + 1] = {};
-  const UINT length = GetSystemDirectoryA(buffer, sizeof buffer);
-  if (length == 0 || length > MAX_PATH) return std::nullopt;
-  std::string dir = buffer;
-  if (dir.back() != '\\') dir.push_back('\\');
+  std::optional<std::string> dir;
+  try {
+    dir = SystemDirectory();
+  } catch (const Refusal&) {
+    return std::nullopt;
+  }
+  if (dir && dir->back() != '\\') dir->push_back('\\');
   return dir;
-#else
-  return std::nullopt;
-#endif
 }
 
 std::string Session::LabUsageFolder() {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "noxadmin/host.h"
 #include "noxadmin/utf8.h"
 
 namespace nox::admin {
@@ -54,44 +55,24 @@ std::string AnsiToUtf8(std::string_view ansi) {
 }
 
 std::optional<std::string> InputToAnsi(std::string_view text) {
-#if defined(_WIN32)
-  return std::string(text);
-#else
+  if (kHostTextIsAnsi) return std::string(text);
   return Utf8ToAnsi(text);
-#endif
 }
 
 std::string AnsiToOutput(std::string_view ansi) {
-#if defined(_WIN32)
-  return std::string(ansi);
-#else
-  return AnsiToUtf8(ansi);
-#endif
+  return kHostTextIsAnsi ? std::string(ansi) : AnsiToUtf8(ansi);
 }
 
 std::string OutputToUtf8(std::string_view text) {
-#if defined(_WIN32)
-  return AnsiToUtf8(text);
-#else
-  return std::string(text);
-#endif
+  return kHostTextIsAnsi ? AnsiToUtf8(text) : std::string(text);
 }
 
 std::optional<std::string> Utf8ToInput(std::string_view utf8) {
-#if defined(_WIN32)
-  return Utf8ToAnsi(utf8);
-#else
+  if (kHostTextIsAnsi) return Utf8ToAnsi(utf8);
   return std::string(utf8);
-#endif
 }
 
-const char* OutputCharset() {
-#if defined(_WIN32)
-  return "windows-1252";
-#else
-  return "utf-8";
-#endif
-}
+const char* OutputCharset() { return kHostTextIsAnsi ? "windows-1252" : "utf-8"; }
 
 std::vector<std::string> SplitList(std::string_view text, char separator) {
   std::vector<std::string> pieces;

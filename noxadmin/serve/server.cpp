@@ -2,10 +2,6 @@
 
 #include <httplib.h>
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -17,6 +13,7 @@
 #include <thread>
 
 #include "common/catalogue.h"
+#include "noxadmin/serve/host_serve.h"
 #include "noxadmin/serve/json.h"
 #include "noxadmin/serve/page.h"
 #include "noxadmin/session.h"
@@ -491,26 +488,6 @@ void AdminApi::Plan(const Route&, const httplib::Request& request, httplib::Resp
 
 // ------------------------------------------------------------------ server
 
-namespace {
-
-// Only this server may listen on its port: without SO_REUSEPORT (which
-// the library sets by default on Linux, letting a second server share a
-// busy port), and exclusively on Windows.
-void BindAlone(socket_t socket) {
-#if defined(_WIN32)
-  BOOL yes = TRUE;
-  setsockopt(socket, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&yes),
-             sizeof yes);
-#else
-  // Rebinding right after a restart, while old connections linger in
-  // TIME_WAIT; a listening socket still keeps the port to itself.
-  int yes = 1;
-  setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-#endif
-}
-
-}  // namespace
-
 AdminServer::AdminServer(ServeTarget target, std::function<platform::LocalTime()> clock)
     : token_(NewAccessToken()),
       api_(std::move(target), token_, std::move(clock)),
@@ -599,21 +576,6 @@ class StopOnInterrupt {
   void (*previous_int_)(int) = nullptr;
   void (*previous_term_)(int) = nullptr;
 };
-
-}  // namespace
-
-namespace {
-
-// The server answers one request after another, each reading and writing
-// a table of up to tens of megabytes. glibc would give each such block back
-// to the system when freed and take it anew, page fault by page fault, for
-// the next request; kept in the heap, the next request finds it ready.
-void KeepFreedMemory() {
-#if defined(__GLIBC__)
-  mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);  // glibc's largest
-  mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
-#endif
-}
 
 }  // namespace
 

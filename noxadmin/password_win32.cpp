@@ -1,23 +1,19 @@
 // "noxadmin password": the administrator password, kept by Tessel.dll in
 // the registry of the machine noxadmin.exe runs on.
+#include <cstring>
 #include <istream>
 #include <ostream>
 
 #include "noxadmin/session.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-
-#include <cstring>
-#include <memory>
-#endif
+#include "platform/win32/scoped_handles.h"
+#include "platform/win32/win32_api.h"
 
 namespace nox::admin {
 namespace {
 
-constexpr size_t kMaxPassword = 80;
+using platform::win32::ScopedLibrary;
 
-#if defined(_WIN32)
+constexpr size_t kMaxPassword = 80;
 
 // The password from the command line, or the first line of the input.
 std::string PasswordArgument(Session& session, const ParsedArgs& args) {
@@ -29,18 +25,13 @@ std::string PasswordArgument(Session& session, const ParsedArgs& args) {
   return ToAnsi(line, "password", "PASSWORD");
 }
 
-struct LibraryFreer {
-  void operator()(HMODULE module) const { FreeLibrary(module); }
-};
-using ScopedLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFreer>;
-
 using SetPasswordFn = int32_t(__stdcall*)(char* password);
 using CheckPasswordFn = int32_t(__stdcall*)(const char* candidate);
 
 ScopedLibrary LoadTessel() {
-  ScopedLibrary library(LoadLibraryA("Tessel.dll"));
-  if (!library) throw Failure("cannot load Tessel.dll (put it beside noxadmin.exe)");
-  return library;
+  const HMODULE library = LoadLibraryA("Tessel.dll");
+  if (library == nullptr) throw Failure("cannot load Tessel.dll (put it beside noxadmin.exe)");
+  return ScopedLibrary(library);
 }
 
 template <typename Fn>
@@ -54,11 +45,7 @@ int32_t CallCheck(const ScopedLibrary& library, const std::string& candidate) {
   return Export<CheckPasswordFn>(library, "CheckPassword")(candidate.c_str());
 }
 
-#endif
-
 }  // namespace
-
-#if defined(_WIN32)
 
 int PasswordSet(Session& session, const ParsedArgs& args) {
   const std::string password = PasswordArgument(session, args);
@@ -101,21 +88,5 @@ int PasswordCheck(Session& session, const ParsedArgs& args) {
       throw Failure("the password does not match");
   }
 }
-
-#else
-
-int PasswordSet(Session&, const ParsedArgs&) {
-  throw Failure(
-      "password set works only in noxadmin.exe on the Windows machine itself (the "
-      "password lives in its registry, through Tessel.dll)");
-}
-
-int PasswordCheck(Session&, const ParsedArgs&) {
-  throw Failure(
-      "password check works only in noxadmin.exe on the Windows machine itself (the "
-      "password lives in its registry, through Tessel.dll)");
-}
-
-#endif
 
 }  // namespace nox::admin
