@@ -174,13 +174,13 @@ TEST(NoxadminUser, UsageErrorsExitTwo) {
        }) {
     EXPECT_EQ(RunIn(folder, args).code, kExitUsage) << args[0];
   }
-#if !defined(_WIN32)
-  // No --dir: only the Win32 build has a default folder, the system directory.
-  std::ostringstream out, err;
-  std::istringstream in;
-  AdminContext context{out, err, in, TestNow()};
-  EXPECT_EQ(RunNoxadmin({"user", "list"}, context), kExitUsage);
-#endif
+  if (!SystemDirectory()) {
+    // No --dir: only a host with a system directory has a default folder.
+    std::ostringstream out, err;
+    std::istringstream in;
+    AdminContext context{out, err, in, TestNow()};
+    EXPECT_EQ(RunNoxadmin({"user", "list"}, context), kExitUsage);
+  }
   EXPECT_EQ(folder.Names(), std::vector<std::string>{});
 }
 
@@ -275,19 +275,9 @@ TEST(NoxadminUser, NamedLevelKeepsTheBudgetAndTripleIsLiteral) {
 
 // The Linux build takes UTF-8 and stores Windows-1252; noxadmin.exe takes
 // its arguments in the code page already.
-#if defined(_WIN32)
-constexpr const char* kZoe = "Zo\xEB";
-constexpr const char* kZoeCapitals = "ZO\xCB";
-constexpr const char* kEuroFive =
-    "\x80"
-    "5";
-#else
-constexpr const char* kZoe = "Zo\xC3\xAB";
-constexpr const char* kZoeCapitals = "ZO\xC3\x8B";
-constexpr const char* kEuroFive =
-    "\xE2\x82\xAC"
-    "5";
-#endif
+const std::string kZoe = kHostTextIsAnsi ? "Zo\xEB" : "Zo\xC3\xAB";
+const std::string kZoeCapitals = kHostTextIsAnsi ? "ZO\xCB" : "ZO\xC3\x8B";
+const std::string kEuroFive = kHostTextIsAnsi ? "\x80" "5" : "\xE2\x82\xAC" "5";
 
 TEST(NoxadminUser, NamesAreStoredInTheWindowsCodePage) {
   TempFolder folder;
@@ -299,11 +289,11 @@ TEST(NoxadminUser, NamesAreStoredInTheWindowsCodePage) {
                           "5"),
             PasswordMatch::kMatch);
   EXPECT_EQ(RunIn(folder, {"user", "show", kZoeCapitals}).code, kExitOk);
-#if !defined(_WIN32)
-  const RunResult refused = RunIn(folder, {"user", "add", "\xE2\x98\x83"});  // a snowman
-  EXPECT_EQ(refused.code, kExitFailed);
-  EXPECT_NE(refused.err.find("name"), std::string::npos);
-#endif
+  if (!kHostTextIsAnsi) {
+    const RunResult refused = RunIn(folder, {"user", "add", "\xE2\x98\x83"});  // a snowman
+    EXPECT_EQ(refused.code, kExitFailed);
+    EXPECT_NE(refused.err.find("name"), std::string::npos);
+  }
 }
 
 TEST(NoxadminUser, ListAndShowReportTheFields) {

@@ -2,7 +2,6 @@
 // folder and the loading and saving of the tables.
 #pragma once
 
-#include <functional>
 #include <map>
 #include <optional>
 #include <string>

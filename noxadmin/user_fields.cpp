@@ -8,7 +8,7 @@
 #include "common/ole_date.h"
 #include "common/password_field.h"
 #include "common/runtime_error.h"
-#include "noxadmin/files.h"
+#include "noxadmin/problem.h"
 #include "noxadmin/text.h"
 
 namespace nox::admin {

@@ -1,6 +1,6 @@
 #include "noxadmin/user_table.h"
 
-#include "noxadmin/files.h"
+#include "noxadmin/problem.h"
 #include "noxadmin/text.h"
 
 namespace nox::admin {

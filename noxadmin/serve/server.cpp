@@ -7,7 +7,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <iostream>
+#include <ostream>
 #include <random>
 #include <sstream>
 #include <thread>
