@@ -414,8 +414,7 @@ int RunCommandLine(const std::vector<std::string>& args, AdminContext& context) 
   if (command == nullptr) {
     if (global.help && PrintGroupHelp(global.rest[0], context.out)) return kExitOk;
     if (PrintGroupHelp(global.rest[0], context.err)) return kExitUsage;
-    throw UsageError("unknown command \"" + global.rest[0] +
-                     "\"; \"noxadmin --help\" lists them");
+    throw UsageError("unknown command \"" + global.rest[0] + "\"; \"noxadmin --help\" lists them");
   }
   if (global.help) {
     PrintCommandHelp(*command, context.out);

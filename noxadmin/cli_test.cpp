@@ -277,7 +277,7 @@ TEST(NoxadminUser, NamedLevelKeepsTheBudgetAndTripleIsLiteral) {
 // its arguments in the code page already.
 const std::string kZoe = kHostTextIsAnsi ? "Zo\xEB" : "Zo\xC3\xAB";
 const std::string kZoeCapitals = kHostTextIsAnsi ? "ZO\xCB" : "ZO\xC3\x8B";
-const std::string kEuroFive = kHostTextIsAnsi ? "\x80" "5" : "\xE2\x82\xAC" "5";
+const std::string kEuroFive = std::string(kHostTextIsAnsi ? "\x80" : "\xE2\x82\xAC") + "5";
 
 TEST(NoxadminUser, NamesAreStoredInTheWindowsCodePage) {
   TempFolder folder;

@@ -90,8 +90,8 @@ std::vector<std::string> ListFolder(const std::string& dir) {
 void WriteNewFile(const std::string& path, std::string_view bytes, const std::string&) {
   std::string reason;
   {
-    const platform::win32::ScopedFile file(CreateFileA(
-        path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const platform::win32::ScopedFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) throw Refusal("cannot create " + path + ": " + LastErrorText());
     if (WriteAll(file.get(), bytes) && FlushFileBuffers(file.get())) return;
     reason = LastErrorText();

@@ -7,9 +7,9 @@
 
 #include "common/ole_date.h"
 #include "explorer/frm_login.h"
-#include "platform/fake/fake_control.h"
 #include "noxadmin/session.h"
 #include "noxadmin/test_support.h"
+#include "platform/fake/fake_control.h"
 
 namespace nox::admin {
 namespace {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "noxadmin/test_support.h"
-
 #include "platform/win32/win32_api.h"
 
 namespace nox::admin {

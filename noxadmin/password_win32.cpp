@@ -53,9 +53,8 @@ int PasswordSet(Session& session, const ParsedArgs& args) {
     throw Refusal::OfField("password", "an empty password cannot be stored", "PASSWORD");
   }
   if (password.size() > kMaxPassword) {
-    throw Refusal::OfField("password",
-                           std::to_string(password.size()) + " characters, at most 80 fit",
-                           "PASSWORD");
+    throw Refusal::OfField(
+        "password", std::to_string(password.size()) + " characters, at most 80 fit", "PASSWORD");
   }
   const ScopedLibrary library = LoadTessel();
   char buffer[kMaxPassword + 1] = {};

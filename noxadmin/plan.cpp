@@ -13,10 +13,10 @@
 #include "common/gcc_false_positives.h"
 #include "common/runtime_error.h"
 #include "explorer/frm_login.h"
-#include "platform/fake/fake_control.h"
 #include "noxadmin/session.h"
 #include "noxadmin/text.h"
 #include "noxadmin/user_fields.h"
+#include "platform/fake/fake_control.h"
 
 namespace nox::admin {
 namespace {

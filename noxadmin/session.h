@@ -89,8 +89,7 @@ class Session {
 // A command-line value (UTF-8 on Linux) in the tables' code page; Refusal of
 // `field` (named `label` in the message, when given) when it has characters
 // the code page lacks.
-std::string ToAnsi(std::string_view text, const std::string& field,
-                   const std::string& label = {});
+std::string ToAnsi(std::string_view text, const std::string& field, const std::string& label = {});
 
 // What the set bits of the masks switch on, one line each, in mask and bit
 // order.

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "explorer/records.h"
-#include "pelorus/lab_usage.h"
 #include "noxadmin/test_support.h"
+#include "pelorus/lab_usage.h"
 
 namespace nox::admin {
 namespace {

@@ -12,9 +12,9 @@
 #include "common/gcc_false_positives.h"
 #include "common/ole_date.h"
 #include "common/runtime_error.h"
-#include "pelorus/lab_usage.h"
 #include "noxadmin/session.h"
 #include "noxadmin/text.h"
+#include "pelorus/lab_usage.h"
 
 namespace nox::admin {
 namespace {
@@ -682,7 +682,9 @@ int Import(Session& session, const ParsedArgs& args) {
   RowProblem error;
   const std::optional<CsvDocument> csv =
       ParseCsv(from_input ? ReadStream(session.context().in) : ReadHostFile(file), &error);
-  if (!csv) throw FileRefusal(file, "line " + std::to_string(error.line) + ": " + error.message, {error});
+  if (!csv) {
+    throw FileRefusal(file, "line " + std::to_string(error.line) + ": " + error.message, {error});
+  }
   CsvImport import(session, *csv, file);
   for (size_t r = 1; r < csv->rows.size(); ++r) import.Row(r);
   if (!import.errors().empty()) {
@@ -690,10 +692,10 @@ int Import(Session& session, const ParsedArgs& args) {
       session.err() << "noxadmin: line " << row.line << ": " << row.message << "\n";
     }
     const size_t count = import.errors().size();
-    throw FileRefusal(file,
-                      std::to_string(count) + (count == 1 ? " row" : " rows") +
-                          " refused; nothing was imported",
-                      import.errors());
+    throw FileRefusal(
+        file,
+        std::to_string(count) + (count == 1 ? " row" : " rows") + " refused; nothing was imported",
+        import.errors());
   }
   if (args.Has("dry-run")) {
     session.out() << "Would add " << import.added() << " and update " << import.updated()

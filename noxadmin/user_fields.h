@@ -10,8 +10,8 @@
 
 #include "common/session_budget.h"
 #include "explorer/records.h"
-#include "platform/platform.h"
 #include "noxadmin/program_list.h"
+#include "platform/platform.h"
 
 namespace nox::admin {
 

@@ -67,7 +67,9 @@ Answer AnswerTo(const CommandRun& run) {
   }
   const Problem problem = run.outcome.problem.value_or(
       Problem{run.outcome.exit == kExitUsage ? ProblemKind::kBadRequest : ProblemKind::kRefused,
-              "", "refused", {}});
+              "",
+              "refused",
+              {}});
   const std::optional<std::string_view> field =
       problem.field.empty() ? std::nullopt : std::optional<std::string_view>(problem.field);
   return {HttpStatusOf(problem.kind), JsonObject()

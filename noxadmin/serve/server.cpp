@@ -253,9 +253,9 @@ CommandRun AdminApi::Run(const std::vector<std::string>& args, const std::string
       // An option's field, else a user's name.
       const bool option = arg.rfind("--", 0) == 0;
       const std::string field = option ? arg.substr(2, arg.find('=') - 2) : "name";
-      const Refusal refusal = Refusal::OfField(
-          field, "holds a character the Windows code page (1252) cannot store",
-          option ? "--" + field : "name");
+      const Refusal refusal =
+          Refusal::OfField(field, "holds a character the Windows code page (1252) cannot store",
+                           option ? "--" + field : "name");
       return {{kExitFailed, Problem{refusal.kind(), field, refusal.what(), {}}},
               "",
               "noxadmin: " + std::string(refusal.what()) + "\n",
@@ -381,8 +381,7 @@ void AdminApi::User(const Route&, const httplib::Request& request, httplib::Resp
                            .Done()});
 }
 
-void AdminApi::AddUser(const Route&, const httplib::Request& request,
-                       httplib::Response& response) {
+void AdminApi::AddUser(const Route&, const httplib::Request& request, httplib::Response& response) {
   std::vector<std::string> known = EditableFields();
   known.push_back("name");
   CheckParams(request, known);
@@ -395,8 +394,7 @@ void AdminApi::AddUser(const Route&, const httplib::Request& request,
   RunChange(args, response);
 }
 
-void AdminApi::SetUser(const Route&, const httplib::Request& request,
-                       httplib::Response& response) {
+void AdminApi::SetUser(const Route&, const httplib::Request& request, httplib::Response& response) {
   const std::vector<std::string> editable = EditableFields();
   std::vector<std::string> known = editable;
   known.push_back("name");
@@ -444,8 +442,7 @@ void AdminApi::Settings(const Route&, const httplib::Request& request,
   RunChange(args, response);
 }
 
-void AdminApi::Import(const Route&, const httplib::Request& request,
-                      httplib::Response& response) {
+void AdminApi::Import(const Route&, const httplib::Request& request, httplib::Response& response) {
   RunChange({"import", "-"}, response, request.body);
 }
 
@@ -458,8 +455,7 @@ void AdminApi::Check(const Route&, const httplib::Request& request, httplib::Res
                            .Done()});
 }
 
-void AdminApi::Export(const Route&, const httplib::Request& request,
-                      httplib::Response& response) {
+void AdminApi::Export(const Route&, const httplib::Request& request, httplib::Response& response) {
   CheckParams(request, {});
   const CommandRun run = Run({"export"});
   if (run.outcome.exit != kExitOk) return Send(response, AnswerTo(run));

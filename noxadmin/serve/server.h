@@ -58,10 +58,8 @@ class AdminApi {
   void User(const Route& route, const httplib::Request& request, httplib::Response& response);
   void AddUser(const Route& route, const httplib::Request& request, httplib::Response& response);
   void SetUser(const Route& route, const httplib::Request& request, httplib::Response& response);
-  void ActOnUser(const Route& route, const httplib::Request& request,
-                 httplib::Response& response);
-  void Settings(const Route& route, const httplib::Request& request,
-                httplib::Response& response);
+  void ActOnUser(const Route& route, const httplib::Request& request, httplib::Response& response);
+  void Settings(const Route& route, const httplib::Request& request, httplib::Response& response);
   void Import(const Route& route, const httplib::Request& request, httplib::Response& response);
   void Export(const Route& route, const httplib::Request& request, httplib::Response& response);
   void Plan(const Route& route, const httplib::Request& request, httplib::Response& response);
