@@ -1,6 +1,6 @@
-# Writes a C++ source holding files as byte arrays, for PageFiles() of
-# tools/admin_page.h. Run as a script:
-#   cmake -DOUTPUT=file.cpp -DFILES=a|b|c -P NoxEmbedFiles.cmake
+# Writes a C++ source holding files as byte arrays, for PageFiles() of the
+# header HEADER (noxadmin/serve/page.h). Run as a script:
+#   cmake -DOUTPUT=file.cpp -DHEADER=dir/page.h -DFILES=a|b|c -P NoxEmbedFiles.cmake
 string(REPLACE "|" ";" files "${FILES}")
 set(arrays "")
 set(entries "")
@@ -27,8 +27,8 @@ foreach(path IN LISTS files)
   math(EXPR index "${index} + 1")
 endforeach()
 file(WRITE "${OUTPUT}.new"
-     "// Made by NoxEmbedFiles.cmake from the files of tools/admin_page.\n"
-     "#include \"tools/admin_page.h\"\n\n"
+     "// Made by NoxEmbedFiles.cmake: the files PageFiles() serves.\n"
+     "#include \"${HEADER}\"\n\n"
      "namespace nox::admin {\nnamespace {\n\n${arrays}\n}  // namespace\n\n"
      "const std::vector<PageFile>& PageFiles() {\n"
      "  static const std::vector<PageFile> files = {\n${entries}  };\n"
