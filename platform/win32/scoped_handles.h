@@ -78,38 +78,6 @@ struct File {
   static bool Close(Handle handle) { return CloseHandle(handle) != FALSE; }
 };
 
-// A file opened with CreateFileA; INVALID_HANDLE_VALUE means "none".
-class ScopedFile {
- public:
-  explicit ScopedFile(HANDLE handle) : handle_(handle) {}
-  ~ScopedFile() {
-    if (valid()) CloseHandle(handle_);
-  }
-  ScopedFile(const ScopedFile&) = delete;
-  ScopedFile& operator=(const ScopedFile&) = delete;
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
-
-// A library loaded with LoadLibraryA; null means "none".
-class ScopedLibrary {
- public:
-  explicit ScopedLibrary(HMODULE module) : module_(module) {}
-  ~ScopedLibrary() {
-    if (valid()) FreeLibrary(module_);
-  }
-  ScopedLibrary(const ScopedLibrary&) = delete;
-  ScopedLibrary& operator=(const ScopedLibrary&) = delete;
-  bool valid() const { return module_ != nullptr; }
-  HMODULE get() const { return module_; }
-
- private:
-  HMODULE module_;
-};
-
 // A FindFirstFileA search.
 struct Find {
   using Handle = HANDLE;
