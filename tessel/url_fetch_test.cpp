@@ -199,11 +199,21 @@ TEST_F(GetUrlTest, ConnectionBrokenMidBodyDoesNotHang) {
       "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 100000\r\n\r\n";
   server_.Add("/closed", {head + "partial\r\nbody"});
   server_.Add("/reset", {head + "partial\r\nbody", true});
-  for (const char* path : {"/closed", "/reset"}) {
-    const Fetched fetched = Fetch(path, 200);
-    // WinInet takes the broken connection for the end of the resource.
-    EXPECT_EQ(fetched.result, 11) << path;
-    EXPECT_EQ(std::string(fetched.text.c_str()), "partialbody") << path;
+  // WinInet takes the closed connection for the end of the resource.
+  const Fetched closed = Fetch("/closed", 200);
+  EXPECT_EQ(closed.result, 11);
+  EXPECT_EQ(std::string(closed.text.c_str()), "partialbody");
+  // The reset either comes after WinInet has read the bytes sent before it
+  // (the same end) or overtakes them, depending on the moment each arrives:
+  // then the call fails with the system's text for the reset.
+  const Fetched reset = Fetch("/reset", 200);
+  const std::string reset_text = reset.text.c_str();
+  if (reset.result == -1) {
+    EXPECT_FALSE(reset_text.empty());
+    EXPECT_EQ(reset_text.find("partial"), std::string::npos) << reset_text;
+  } else {
+    EXPECT_EQ(reset.result, 11);
+    EXPECT_EQ(reset_text, "partialbody");
   }
 }
 

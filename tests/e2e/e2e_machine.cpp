@@ -5,7 +5,10 @@
 #include <sstream>
 
 #include "common/ole_date.h"
+#include "platform/win32/scoped_handles.h"
 #include "tests/e2e/e2e_helpers.h"
+// After win32_api.h (through e2e_machine.h), which it needs.
+#include <tlhelp32.h>
 
 namespace nox::e2e {
 namespace {
@@ -43,6 +46,26 @@ HKEY Root(const char* word) {
   return std::strcmp(word, "HKLM") == 0 ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
 
+// True while a program started from one of `images` (full paths) runs.
+bool AnyRunningFrom(const std::vector<std::string>& images) {
+  using platform::win32::ScopedHandle;
+  ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot.get(), &entry); more;
+       more = Process32Next(snapshot.get(), &entry)) {
+    ScopedHandle process(
+        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+    char image[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    if (!process.valid() || !QueryFullProcessImageNameA(process.get(), 0, image, &size)) continue;
+    for (const std::string& wanted : images) {
+      if (_stricmp(image, wanted.c_str()) == 0) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string Machine::SystemDir() const {
@@ -73,6 +96,7 @@ void Machine::TearDown() {
   process_.Reset();
   thread_.Reset();
   const std::string shell = WindowsDir() + "\\explorer.exe";
+  WaitForStubs(shell);
   const std::string saved = std::string(kRoot) + "\\wine-explorer.exe";
   if (GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES) {
     CopyFileA(saved.c_str(), shell.c_str(), FALSE);
@@ -156,6 +180,11 @@ void Machine::InterceptSessionEnd() {
   CopyFileA((OwnDirectory() + "\\e2e_start_recorder.exe").c_str(), wineboot.c_str(), FALSE);
   WriteRegText(HKEY_CURRENT_USER, kDllOverrides, "wineboot.exe", "native");
   session_end_intercepted_ = true;
+}
+
+void Machine::WaitForStubs(const std::string& shell) const {
+  const std::vector<std::string> stubs = {shell, std::string(kProgramDir) + "\\pelorus.exe"};
+  for (DWORD waited = 0; waited < 10000 && AnyRunningFrom(stubs); waited += 50) Sleep(50);
 }
 
 void Machine::Clean() {

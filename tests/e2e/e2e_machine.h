@@ -83,6 +83,11 @@ class Machine {
 
  private:
   void CopyProgramFiles();
+  // The stubs a login started may still be on their way to the starts log:
+  // a line written after the next Clean would count as the next test's.
+  // Waits (up to 10 s) until none runs; `shell` is the Windows directory's
+  // explorer.exe.
+  void WaitForStubs(const std::string& shell) const;
   void Clean();
   // A login switches the Start menu's folders; the prefix gets its own back.
   void SaveShellFolders();
