@@ -348,20 +348,35 @@ class WriteSettingsWin32Test : public ::testing::Test {
   // The file names of the running programs that process `parent` started.
   // The Windows shell among them is ended: Wine's own explorer.exe would
   // stay behind and hold the test's output open.
+  // The names of the programs the login started. The shell is ended with
+  // every program it started in turn (Wine's explorer.exe starts a desktop
+  // process that would otherwise outlive the test and hold its output).
   static std::vector<std::string> EndShellStartedBy(DWORD parent) {
-    std::vector<std::string> names;
+    std::vector<PROCESSENTRY32> processes;
     platform::win32::ScopedFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32First(snapshot.get(), &entry); more;
          more = Process32Next(snapshot.get(), &entry)) {
-      if (entry.th32ParentProcessID != parent) continue;
-      names.push_back(entry.szExeFile);
-      if (_stricmp(entry.szExeFile, "explorer.exe") != 0) continue;
-      platform::win32::ScopedHandle shell(
-          OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
-      TerminateProcess(shell.get(), 0);
-      WaitForSingleObject(shell.get(), 5000);
+      processes.push_back(entry);
+    }
+    std::vector<std::string> names;
+    std::vector<DWORD> shells;
+    for (const PROCESSENTRY32& process : processes) {
+      if (process.th32ParentProcessID != parent) continue;
+      names.push_back(process.szExeFile);
+      if (_stricmp(process.szExeFile, "explorer.exe") == 0) shells.push_back(process.th32ProcessID);
+    }
+    // The shells' trees, each program after the one that started it.
+    for (size_t i = 0; i < shells.size(); ++i) {
+      for (const PROCESSENTRY32& process : processes) {
+        if (process.th32ParentProcessID == shells[i]) shells.push_back(process.th32ProcessID);
+      }
+    }
+    for (auto it = shells.rbegin(); it != shells.rend(); ++it) {
+      platform::win32::ScopedHandle program(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, *it));
+      TerminateProcess(program.get(), 0);
+      WaitForSingleObject(program.get(), 5000);
     }
     return names;
   }
