@@ -182,7 +182,8 @@ void RestoreProfile(TracedRoutine& main, const Profile& profile, const HiveUndo&
     });
     return;
   }
-  const HiveUndo user(platform::kCurrentUser, {ServiceJournalPlace(profile.sid), HiveJournalPlace()});
+  const HiveUndo user(platform::kCurrentUser,
+                      {ServiceJournalPlace(profile.sid), HiveJournalPlace()});
   {
     UndoScope scope(&user, &machine);
     ResetPass(main, ie_version);

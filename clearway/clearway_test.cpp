@@ -32,20 +32,48 @@ constexpr const char* kRefusal = "Invalid Password, try again!";
 // definition rather than taken from the code under test. Entries without a
 // root are under the current user's Policies key.
 constexpr const char* kResetEntries[43] = {
-    "System,NoDispBackgroundPage", "System,NoDispSettingsPage", "System,NoDispAppearancePage",
-    "System,NoDispScrSavPage",     "System,NoDispCPL",          "Explorer,NoSaveSettings",
-    "Explorer,NoSetFolders",       "Explorer,Dummy",            "Explorer,Dummy",
-    "Explorer,Dummy",              "Explorer,Dummy",            "Explorer,Dummy",
-    "Explorer,Dummy",              "Explorer,NoSetFolders",     "Explorer,NoDesktop",
-    "System,Dummy",                "winoldapp,Disabled",        "Explorer,NoSaveSettings",
-    "Network,NoNetSetup",          "System,NoDevMgrPage",       "System,NoConfigPage",
-    "Explorer,NoDevMgrPage",       "Explorer,NoConfigPage",     "Explorer,Dummy",
-    "Explorer,NoAdminPage",        "HKLM Network,NoDialIn",     "network,NoPrintSharingControl",
-    "network,NoFileSharingControl", "Network,NoNetSetup",       "Explorer,Dummy",
-    "Explorer,Dummy",              "Explorer,Dummy",            "Explorer,NoSetFolders",
-    "Explorer,NoFind",             "Explorer,Dummy",            "Explorer,NoRun",
-    "Explorer,NoClose",            "Explorer,NoSetTaskBar",     "Explorer,NoPrinterTabs",
-    "system,DisableRegistryTools", "Explorer,NoDeletePrinter",  "Explorer,WinOldApp",
+    "System,NoDispBackgroundPage",
+    "System,NoDispSettingsPage",
+    "System,NoDispAppearancePage",
+    "System,NoDispScrSavPage",
+    "System,NoDispCPL",
+    "Explorer,NoSaveSettings",
+    "Explorer,NoSetFolders",
+    "Explorer,Dummy",
+    "Explorer,Dummy",
+    "Explorer,Dummy",
+    "Explorer,Dummy",
+    "Explorer,Dummy",
+    "Explorer,Dummy",
+    "Explorer,NoSetFolders",
+    "Explorer,NoDesktop",
+    "System,Dummy",
+    "winoldapp,Disabled",
+    "Explorer,NoSaveSettings",
+    "Network,NoNetSetup",
+    "System,NoDevMgrPage",
+    "System,NoConfigPage",
+    "Explorer,NoDevMgrPage",
+    "Explorer,NoConfigPage",
+    "Explorer,Dummy",
+    "Explorer,NoAdminPage",
+    "HKLM Network,NoDialIn",
+    "network,NoPrintSharingControl",
+    "network,NoFileSharingControl",
+    "Network,NoNetSetup",
+    "Explorer,Dummy",
+    "Explorer,Dummy",
+    "Explorer,Dummy",
+    "Explorer,NoSetFolders",
+    "Explorer,NoFind",
+    "Explorer,Dummy",
+    "Explorer,NoRun",
+    "Explorer,NoClose",
+    "Explorer,NoSetTaskBar",
+    "Explorer,NoPrinterTabs",
+    "system,DisableRegistryTools",
+    "Explorer,NoDeletePrinter",
+    "Explorer,WinOldApp",
     "Explorer,NoAddPrinter",
 };
 
@@ -54,9 +82,10 @@ std::vector<std::string> ResetPaths() {
   std::vector<std::string> paths;
   for (std::string entry : kResetEntries) {
     const bool machine = entry.rfind("HKLM ", 0) == 0;
-    paths.push_back(machine ? "Local_Machine,Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\" +
-                                  entry.substr(5)
-                            : kPoliciesPath + entry);
+    paths.push_back(machine
+                        ? "Local_Machine,Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\" +
+                              entry.substr(5)
+                        : kPoliciesPath + entry);
   }
   return paths;
 }

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "clearway/clearway.h"
-#include "clearway/undo.h"
 #include "clearway/snare/traced_routine.h"
+#include "clearway/undo.h"
 #include "platform/platform.h"
 
 namespace nox::clearway {

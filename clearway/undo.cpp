@@ -8,8 +8,7 @@
 namespace nox::clearway {
 namespace {
 
-constexpr const char* kProfileList =
-    "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+constexpr const char* kProfileList = "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 constexpr const char* kPrivateHivePrefix = "NoxUndo_";
 // Local system, local service and network service never log in to Nox.
 constexpr const char* kSystemAccounts[] = {"S-1-5-18", "S-1-5-19", "S-1-5-20"};
@@ -47,8 +46,9 @@ void DeleteKeyIfEmpty(platform::RegKey root, const std::string& key) {
 size_t Depth(const std::string& key) { return std::count(key.begin(), key.end(), '\\'); }
 
 void TraceIgnored(const std::string& line) {
-  TracedRoutine routine("hide", "Sub IgnoreJournalEntry",
-                        [&] { return ArgumentList({{"entry", line}}); });
+  TracedRoutine routine("hide", "Sub IgnoreJournalEntry", [&] {
+    return ArgumentList({{"entry", line}});
+  });
 }
 
 void TraceDamaged(const JournalPlace& place, size_t lines) {
@@ -166,9 +166,9 @@ std::vector<Profile> ListProfiles() {
                     [&](const char* system) { return EqualsIgnoreCase(sid, system); })) {
       continue;
     }
-    std::string folder = RegReadTrimmed(std::string("Local_Machine,") + kProfileList + "\\" + sid +
-                                            ",ProfileImagePath",
-                                        RegFlavor::kUninstaller);
+    std::string folder = RegReadTrimmed(
+        std::string("Local_Machine,") + kProfileList + "\\" + sid + ",ProfileImagePath",
+        RegFlavor::kUninstaller);
     profiles.push_back({sid, platform::ExpandEnvironmentText(folder)});
   }
   return profiles;

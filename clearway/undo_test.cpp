@@ -39,9 +39,10 @@ Snapshot Hive(platform::RegKey root, const std::string& path) {
 // is logged on, which is no restriction and which the uninstall leaves.
 Snapshot MachineSoftware() {
   Snapshot snapshot = Hive(platform::kLocalMachine, "Software");
-  for (const char* own : {"\\Quillon\\", "\\Quillon\\Netsieve\\", "\\Quillon\\Netsieve\\CurrentVersion\\",
-                          "\\Quillon\\Netsieve\\CurrentVersion|User",
-                          "\\Quillon\\Netsieve\\CurrentVersion|UserName"}) {
+  for (const char* own :
+       {"\\Quillon\\", "\\Quillon\\Netsieve\\", "\\Quillon\\Netsieve\\CurrentVersion\\",
+        "\\Quillon\\Netsieve\\CurrentVersion|User",
+        "\\Quillon\\Netsieve\\CurrentVersion|UserName"}) {
     snapshot.erase(own);
   }
   return snapshot;
@@ -68,8 +69,10 @@ void ArrangeProfile(platform::RegKey root, const std::string& prefix, const std:
   const std::string shell = std::string(kExplorerKey) + "\\Shell Folders";
   put(user_shell, "Programs", platform::kRegExpandSz,
       Sz("%USERPROFILE%" + roaming + "Start Menu\\Programs"));
-  put(user_shell, "Start Menu", platform::kRegExpandSz, Sz("%USERPROFILE%" + roaming + "Start Menu"));
-  put(shell, "Programs", platform::kRegSz, Sz("C:\\Users\\" + user + roaming + "Start Menu\\Programs"));
+  put(user_shell, "Start Menu", platform::kRegExpandSz,
+      Sz("%USERPROFILE%" + roaming + "Start Menu"));
+  put(shell, "Programs", platform::kRegSz,
+      Sz("C:\\Users\\" + user + roaming + "Start Menu\\Programs"));
   put(shell, "Start Menu", platform::kRegSz, Sz("C:\\Users\\" + user + roaming + "Start Menu"));
   put(shell, "Recent", platform::kRegSz, Sz("C:\\Users\\" + user + roaming + "Recent"));
   put(std::string(kPolicies) + "\\Explorer", "NoRun", platform::kRegDword, Dword(1));
@@ -207,15 +210,19 @@ class DamagedJournalTest : public ::testing::Test {
 TEST_F(DamagedJournalTest, RestoresWhatItCanReadAndNothingOutsideNoxsKeys) {
   const std::string explorer = std::string(kPolicies) + "\\Explorer";
   std::vector<std::string> lines = {"A Software\\Microsoft\\Windows\\CurrentVersion\\Run,Tool",
-                                    "K Software\\Classes\\Empty", "V 1 4100 Software\\Classes,x",
-                                    "junk", "V 4 0g k,v", "V 4 05000000 " + explorer + ",NoRun"};
+                                    "K Software\\Classes\\Empty",
+                                    "V 1 4100 Software\\Classes,x",
+                                    "junk",
+                                    "V 4 0g k,v",
+                                    "V 4 05000000 " + explorer + ",NoRun"};
   for (int i = 0; i < 100000; ++i) lines.push_back("A " + explorer + ",Stale" + std::to_string(i));
   PutJournal(HiveJournalPlace(), kMultiSz, lines);
   PutJournal(ServiceJournalPlace("S-1-5-21-9-9-9-9"), kMultiSz, {"A " + explorer + ",NoRun"});
   Put(platform::kCurrentUser, explorer, "Stale99999", platform::kRegDword, Dword(1));
 
   Uninstall();
-  EXPECT_EQ(UserValue("Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Tool"), "1:" + Sz("tool.exe"));
+  EXPECT_EQ(UserValue("Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Tool"),
+            "1:" + Sz("tool.exe"));
   EXPECT_TRUE(fake::RegKeyExists(platform::kCurrentUser, "Software\\Classes\\Empty"));
   EXPECT_EQ(UserValue("Software\\Classes", "x"), std::nullopt);
   EXPECT_EQ(UserValue(explorer, "NoRun"), "4:" + Dword(5));
@@ -223,8 +230,8 @@ TEST_F(DamagedJournalTest, RestoresWhatItCanReadAndNothingOutsideNoxsKeys) {
   EXPECT_EQ(UserValue(std::string(kPolicies) + "\\System", "NoDispCPL"), "4:" + Dword(0));
   EXPECT_EQ(UserValue(explorer, "NoFind"), std::nullopt);
   EXPECT_FALSE(fake::RegKeyExists(platform::kCurrentUser, "Software\\Quillon"));
-  EXPECT_TRUE(fake::RegGetValue(platform::kLocalMachine, ServiceJournalPlace("S-1-5-21-9-9-9-9").key,
-                                kJournalValue));
+  EXPECT_TRUE(fake::RegGetValue(platform::kLocalMachine,
+                                ServiceJournalPlace("S-1-5-21-9-9-9-9").key, kJournalValue));
 }
 
 // A journal that is no REG_MULTI_SZ is no journal: the values get the reset

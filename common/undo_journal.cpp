@@ -162,8 +162,8 @@ std::optional<JournalEntry> ParseJournalLine(std::string_view line) {
     case 'K':
     case 'T':
       if (rest.empty() || rest.find(',') != std::string_view::npos) return std::nullopt;
-      entry.kind = line[0] == 'K' ? JournalEntry::Kind::kCreatedKey
-                                  : JournalEntry::Kind::kTreeRecorded;
+      entry.kind =
+          line[0] == 'K' ? JournalEntry::Kind::kCreatedKey : JournalEntry::Kind::kTreeRecorded;
       entry.key = std::string(rest);
       return entry;
     case 'A':
@@ -240,7 +240,8 @@ std::optional<ParsedJournal> ReadJournal(const JournalPlace& place) {
   for (;;) {
     uint32_t type = 0;
     uint32_t size = static_cast<uint32_t>(bytes.size());
-    const long result = platform::RegQueryValue(key.get(), kJournalValue, &type, bytes.data(), &size);
+    const long result =
+        platform::RegQueryValue(key.get(), kJournalValue, &type, bytes.data(), &size);
     if (result == platform::kMoreData && size > bytes.size()) {
       bytes.resize(size);
       continue;

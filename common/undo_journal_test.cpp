@@ -15,7 +15,8 @@ namespace {
 namespace fake = platform::fake;
 using Kind = JournalEntry::Kind;
 
-constexpr const char* kExplorer = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+constexpr const char* kExplorer =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
 constexpr const char* kNetwork = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Network";
 
 TEST(UndoJournalLineTest, FormatsAndParsesEachKindByteExactly) {
@@ -29,7 +30,8 @@ TEST(UndoJournalLineTest, FormatsAndParsesEachKindByteExactly) {
       {JournalEntry::Value("Software\\X", "NoRun"), "A Software\\X,NoRun"},
       {JournalEntry::Value("Software\\X", ""), "A Software\\X,"},
       {JournalEntry::Value("K", "a, b ,c"), "A K,a, b ,c"},
-      {JournalEntry::Value("Software\\X", "NoDrives", Kind::kValue, 4, std::string("\x00\x01\xFF\x7F", 4)),
+      {JournalEntry::Value("Software\\X", "NoDrives", Kind::kValue, 4,
+                           std::string("\x00\x01\xFF\x7F", 4)),
        "V 4 0001ff7f Software\\X,NoDrives"},
       {JournalEntry::Value("K", "Empty", Kind::kValue, 3, ""), "V 3  K,Empty"},
       {JournalEntry::Value("K", "%P%", Kind::kValue, 2, std::string("%P%\0", 4)),
@@ -118,9 +120,10 @@ TEST_F(UndoRecorderTest, KeepsTheFirstPriorStateOfEachValue) {
     RegWrite(net_setup, 1, platform::kRegDword, RegFlavor::kUninstaller);
     DeleteRegValue(net_setup);
   }
-  EXPECT_EQ(Journal(HiveJournalPlace()),
-            MultiString({std::string("V 4 02000000 ") + kExplorer + ",NoRun",
-                         std::string("K ") + kNetwork, std::string("A ") + kNetwork + ",NoNetSetup"}));
+  EXPECT_EQ(
+      Journal(HiveJournalPlace()),
+      MultiString({std::string("V 4 02000000 ") + kExplorer + ",NoRun",
+                   std::string("K ") + kNetwork, std::string("A ") + kNetwork + ",NoNetSetup"}));
   EXPECT_EQ(Journal(MachineJournalPlace()), "(none)");
 }
 

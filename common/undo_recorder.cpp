@@ -84,7 +84,8 @@ class HiveJournal {
     if (platform::RegOpenKey(root_, key, platform::kKeyRead, opened.receive()) !=
         platform::kSuccess) {
       AddMissingKeys(key, added);
-    } else if (std::optional<std::string> data = QueryValue(opened.get(), value_name, &entry.type)) {
+    } else if (std::optional<std::string> data =
+                   QueryValue(opened.get(), value_name, &entry.type)) {
       entry.kind = JournalEntry::Kind::kValue;
       entry.data = std::move(*data);
     }
@@ -100,9 +101,8 @@ class HiveJournal {
     std::string name;
     uint32_t type = 0;
     std::string data;
-    for (uint32_t i = 0; platform::RegEnumValue(opened.get(), i, &name, &type, &data) ==
-                         platform::kSuccess;
-         ++i) {
+    for (uint32_t i = 0;
+         platform::RegEnumValue(opened.get(), i, &name, &type, &data) == platform::kSuccess; ++i) {
       AddEntry(JournalEntry::Value(key, name, JournalEntry::Kind::kValue, type, data), added);
     }
     for (uint32_t i = 0; platform::RegEnumKey(opened.get(), i, &name) == platform::kSuccess; ++i) {
@@ -159,8 +159,7 @@ thread_local UndoJournalScope::Recorder* t_recorder = nullptr;
 
 class UndoJournalScope::Recorder {
  public:
-  Recorder()
-      : user_(UserJournal()), machine_(platform::kLocalMachine, MachineJournalPlace()) {}
+  Recorder() : user_(UserJournal()), machine_(platform::kLocalMachine, MachineJournalPlace()) {}
 
   static HiveJournal UserJournal() {
     if (!platform::UserHiveMapped()) return HiveJournal(platform::kCurrentUser, HiveJournalPlace());

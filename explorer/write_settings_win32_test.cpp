@@ -374,7 +374,8 @@ class WriteSettingsWin32Test : public ::testing::Test {
       }
     }
     for (auto it = shells.rbegin(); it != shells.rend(); ++it) {
-      platform::win32::ScopedHandle program(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, *it));
+      platform::win32::ScopedHandle program(
+          OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, *it));
       TerminateProcess(program.get(), 0);
       WaitForSingleObject(program.get(), 5000);
     }

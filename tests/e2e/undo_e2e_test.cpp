@@ -83,9 +83,10 @@ void Collect(HKEY root, const std::string& key, const std::string& shown, Snapsh
 // "Shell Folders" is Windows' cache of the folders, which it rewrites
 // itself; only the values a login writes there count.
 void KeepOnlyNoxsShellFolders(Snapshot* snapshot) {
-  const std::string cache = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders|";
-  static const char* const kNoxs[] = {"Programs",         "Start Menu",      "WinMenu Programs",
-                                      "NoxMenu Programs", "WinStart Menu",   "NoxStart Menu",
+  const std::string cache =
+      "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders|";
+  static const char* const kNoxs[] = {"Programs",         "Start Menu",       "WinMenu Programs",
+                                      "NoxMenu Programs", "WinStart Menu",    "NoxStart Menu",
                                       "Common Programs",  "Common Start Menu"};
   for (auto it = snapshot->begin(); it != snapshot->end();) {
     const bool cached = it->first.rfind(cache, 0) == 0;
@@ -147,9 +148,10 @@ bool EnableBackupPrivilege() {
   TOKEN_PRIVILEGES privileges{};
   privileges.PrivilegeCount = 1;
   privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-  const bool enabled = LookupPrivilegeValueA(nullptr, SE_BACKUP_NAME, &privileges.Privileges[0].Luid) &&
-                       AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr) &&
-                       GetLastError() == ERROR_SUCCESS;
+  const bool enabled =
+      LookupPrivilegeValueA(nullptr, SE_BACKUP_NAME, &privileges.Privileges[0].Luid) &&
+      AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr) &&
+      GetLastError() == ERROR_SUCCESS;
   return enabled;
 }
 
@@ -166,7 +168,8 @@ class UndoE2eTest : public ::testing::Test {
     Write(HKEY_CURRENT_USER,
           "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Zones\\3", "1200",
           REG_DWORD, Dword(1));
-    const std::string start_menu = "%USERPROFILE%\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu";
+    const std::string start_menu =
+        "%USERPROFILE%\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu";
     Write(HKEY_CURRENT_USER, kUserShellFolders, "Start Menu", REG_EXPAND_SZ, start_menu + '\0');
     Write(HKEY_CURRENT_USER, kUserShellFolders, "Programs", REG_EXPAND_SZ,
           start_menu + "\\Programs" + '\0');
