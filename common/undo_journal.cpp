@@ -8,7 +8,6 @@
 namespace nox {
 namespace {
 
-constexpr uint32_t kRegMultiSz = 7;
 constexpr char kHexDigits[] = "0123456789abcdef";
 
 // Where the login writes in a user's hive and in the machine's.
@@ -236,19 +235,25 @@ std::optional<ParsedJournal> ReadJournal(const JournalPlace& place) {
     return std::nullopt;
   }
   // One query for a journal of a few hundred entries.
-  std::string bytes(16384, '\0');
+  uint32_t type = 0;
+  const std::optional<std::string> bytes = ReadValueBytes(key.get(), kJournalValue, &type, 16384);
+  if (!bytes || type != platform::kRegMultiSz) return std::nullopt;
+  return ParseJournal(*bytes);
+}
+
+std::optional<std::string> ReadValueBytes(platform::RegKey key, const std::string& name,
+                                          uint32_t* type, size_t initial_size) {
+  std::string data(initial_size, '\0');
   for (;;) {
-    uint32_t type = 0;
-    uint32_t size = static_cast<uint32_t>(bytes.size());
-    const long result =
-        platform::RegQueryValue(key.get(), kJournalValue, &type, bytes.data(), &size);
-    if (result == platform::kMoreData && size > bytes.size()) {
-      bytes.resize(size);
+    uint32_t size = static_cast<uint32_t>(data.size());
+    const long result = platform::RegQueryValue(key, name, type, data.data(), &size);
+    if (result == platform::kMoreData && size > data.size()) {
+      data.resize(size);
       continue;
     }
-    if (result != platform::kSuccess || type != kRegMultiSz) return std::nullopt;
-    bytes.resize(size);
-    return ParseJournal(bytes);
+    if (result != platform::kSuccess) return std::nullopt;
+    data.resize(size);
+    return data;
   }
 }
 

@@ -74,6 +74,11 @@ JournalPlace ServiceJournalPlace(const std::string& sid);
 // The machine's values.
 JournalPlace MachineJournalPlace();
 
+// A value's bytes and type, however long; nullopt when it cannot be read.
+// `initial_size` is the first buffer's, enough for most values.
+std::optional<std::string> ReadValueBytes(platform::RegKey key, const std::string& name,
+                                          uint32_t* type, size_t initial_size = 256);
+
 // The journal at `place`; nullopt when there is none or its value is not a
 // REG_MULTI_SZ.
 std::optional<ParsedJournal> ReadJournal(const JournalPlace& place);

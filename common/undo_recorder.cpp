@@ -9,8 +9,6 @@
 namespace nox {
 namespace {
 
-constexpr uint32_t kRegMultiSz = 7;
-
 // The journal of one hive as this login has it.
 class HiveJournal {
  public:
@@ -85,7 +83,7 @@ class HiveJournal {
         platform::kSuccess) {
       AddMissingKeys(key, added);
     } else if (std::optional<std::string> data =
-                   QueryValue(opened.get(), value_name, &entry.type)) {
+                   ReadValueBytes(opened.get(), value_name, &entry.type)) {
       entry.kind = JournalEntry::Kind::kValue;
       entry.data = std::move(*data);
     }
@@ -110,22 +108,6 @@ class HiveJournal {
     }
   }
 
-  static std::optional<std::string> QueryValue(platform::RegKey key, const std::string& name,
-                                               uint32_t* type) {
-    std::string data(256, '\0');
-    for (;;) {
-      uint32_t size = static_cast<uint32_t>(data.size());
-      const long result = platform::RegQueryValue(key, name, type, data.data(), &size);
-      if (result == platform::kMoreData && size > data.size()) {
-        data.resize(size);
-        continue;
-      }
-      if (result != platform::kSuccess) return std::nullopt;
-      data.resize(size);
-      return data;
-    }
-  }
-
   // Writes the journal with the new entries; on failure it stays as it was
   // and records nothing more.
   void Append(const std::vector<JournalEntry>& added) {
@@ -135,8 +117,8 @@ class HiveJournal {
     platform::ScopedRegKey key;
     const bool saved =
         platform::RegCreateKey(place_.root, place_.key, key.receive()) == platform::kSuccess &&
-        platform::RegSetValue(key.get(), kJournalValue, kRegMultiSz, JoinJournalLines(lines)) ==
-            platform::kSuccess;
+        platform::RegSetValue(key.get(), kJournalValue, platform::kRegMultiSz,
+                              JoinJournalLines(lines)) == platform::kSuccess;
     if (!saved) {
       writable_ = false;
       return;

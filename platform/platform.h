@@ -54,6 +54,7 @@ constexpr uint32_t kRegSz = 1;
 constexpr uint32_t kRegExpandSz = 2;
 constexpr uint32_t kRegBinary = 3;
 constexpr uint32_t kRegDword = 4;
+constexpr uint32_t kRegMultiSz = 7;
 
 constexpr uint32_t kKeySetValue = 0x0002;
 constexpr uint32_t kKeyEnumerateSubKeys = 0x0008;

@@ -30,7 +30,7 @@ constexpr uint32_t kMaximumAllowed = 0x02000000;
 
 bool IsRoot(RegKey key) { return key >= kClassesRoot && key <= kDynData; }
 
-bool IsStringType(uint32_t type) { return type == kRegSz || type == kRegExpandSz || type == 7; }
+bool IsStringType(uint32_t type) { return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz; }
 
 // The generic rights and MAXIMUM_ALLOWED in terms of the key rights.
 uint32_t MapAccess(uint32_t access) {
