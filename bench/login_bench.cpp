@@ -111,7 +111,10 @@ int main() {
   // recorded their start and ended, so that it does not share the machine
   // with them.
   size_t stub_starts = 0;
-  auto settle = [&] { machine.WaitForStarts(stub_starts); };
+  auto settle = [&] {
+    machine.WaitForStarts(stub_starts);
+    machine.WaitForStubs();
+  };
   auto starting_stubs = [&](std::function<bool()> run) {
     return [&stub_starts, run] {
       stub_starts += 2;

@@ -95,8 +95,9 @@ void Machine::TearDown() {
   }
   process_.Reset();
   thread_.Reset();
+  // A line a stub writes after the next Clean would count as the next test's.
+  WaitForStubs();
   const std::string shell = WindowsDir() + "\\explorer.exe";
-  WaitForStubs(shell);
   const std::string saved = std::string(kRoot) + "\\wine-explorer.exe";
   if (GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES) {
     CopyFileA(saved.c_str(), shell.c_str(), FALSE);
@@ -182,8 +183,9 @@ void Machine::InterceptSessionEnd() {
   session_end_intercepted_ = true;
 }
 
-void Machine::WaitForStubs(const std::string& shell) const {
-  const std::vector<std::string> stubs = {shell, std::string(kProgramDir) + "\\pelorus.exe"};
+void Machine::WaitForStubs() const {
+  const std::vector<std::string> stubs = {WindowsDir() + "\\explorer.exe",
+                                          std::string(kProgramDir) + "\\pelorus.exe"};
   for (DWORD waited = 0; waited < 10000 && AnyRunningFrom(stubs); waited += 50) Sleep(50);
 }
 

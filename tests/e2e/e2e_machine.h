@@ -78,16 +78,14 @@ class Machine {
   // The starts once `count` are recorded (the stubs run on their own), or
   // those recorded after `timeout_ms`.
   std::vector<StartRecord> WaitForStarts(size_t count, DWORD timeout_ms = 10000) const;
+  // The stubs a login started may still be on their way to the starts log
+  // or to their end: waits (up to 10 s) until none runs.
+  void WaitForStubs() const;
   // What explorer.exe shows, for a failure message.
   std::string Diagnose();
 
  private:
   void CopyProgramFiles();
-  // The stubs a login started may still be on their way to the starts log:
-  // a line written after the next Clean would count as the next test's.
-  // Waits (up to 10 s) until none runs; `shell` is the Windows directory's
-  // explorer.exe.
-  void WaitForStubs(const std::string& shell) const;
   void Clean();
   // A login switches the Start menu's folders; the prefix gets its own back.
   void SaveShellFolders();
