@@ -1,5 +1,6 @@
 #include "clasps/clasps.h"
 
+#include <optional>
 #include <string>
 
 #include "common/regpath.h"
@@ -14,6 +15,13 @@ platform::RegKey RootFromNumber(int32_t root) {
 }
 
 std::string TextOrEmpty(const char* text) { return text == nullptr ? std::string() : text; }
+
+// The keys kept open between SRV_KeepKeys(1) and SRV_KeepKeys(0): the
+// library's only state, on the thread that asked.
+std::optional<platform::RegKeyCacheScope>& KeptKeys() {
+  static std::optional<platform::RegKeyCacheScope> kept;
+  return kept;
+}
 
 }  // namespace
 
@@ -40,4 +48,13 @@ extern "C" int32_t NOX_STDCALL SRV_RegCreateKey(int32_t root, const char* key,
 
 extern "C" int32_t NOX_STDCALL SRV_RegDeleteKey(int32_t root, const char* key) {
   return platform::RegDeleteKey(RootFromNumber(root), TextOrEmpty(key));
+}
+
+extern "C" int32_t NOX_STDCALL SRV_KeepKeys(int32_t keep) {
+  if (keep == 0) {
+    KeptKeys().reset();
+  } else if (!KeptKeys()) {
+    KeptKeys().emplace();
+  }
+  return platform::kSuccess;
 }

@@ -28,6 +28,15 @@ void* BindClaspsExport(const char* export_name) {
   return BindLibraryExport(kClaspsLibrary, export_name, kSource);
 }
 
+// While the login's key cache keeps its keys open, the hook library may keep
+// the keys it writes to open as well (a run of writes to one key then opens
+// it once); a library without SRV_KeepKeys opens and closes each key.
+void KeepHookLibraryKeys(bool keep) {
+  if (void* keep_keys = platform::FindLibraryExport(kClaspsLibrary, "SRV_KeepKeys")) {
+    reinterpret_cast<SrvKeepKeysFn>(keep_keys)(keep ? 1 : 0);
+  }
+}
+
 // The login program writes through the hook library on NT; the service,
 // which runs the same login for a client's hive, has the rights to write
 // itself.
@@ -127,6 +136,7 @@ void RegWrite(std::string_view regline, const RegValue& regvalue, int32_t dwtype
   JournalValueChange(path.root, path.key, path.value_name);
   if (WritesThroughHookLibrary(flavor)) {
     auto create = reinterpret_cast<SrvRegCreateKeyFn>(BindClaspsExport("SRV_RegCreateKey"));
+    platform::ShareKeptRegKeys(&KeepHookLibraryKeys);
     const std::string text = regvalue.AsText();
     create(static_cast<int32_t>(path.root), path.key.c_str(), path.value_name.c_str(), text.c_str(),
            dwtype);
@@ -164,6 +174,8 @@ void DeleteRegKey(platform::RegKey root, const std::string& key, RegFlavor flavo
   JournalKeyDeletion(root, key);
   if (WritesThroughHookLibrary(flavor)) {
     auto remove = reinterpret_cast<SrvRegDeleteKeyFn>(BindClaspsExport("SRV_RegDeleteKey"));
+    // The key may be one this program or the library keeps open.
+    platform::ReleaseKeptRegKeys();
     remove(static_cast<int32_t>(root), key.c_str());
     return;
   }

@@ -97,6 +97,9 @@ using SrvRegCreateKeyFn = int32_t(NOX_STDCALL*)(int32_t root, const char* key,
                                                 const char* value_name, const char* value,
                                                 int32_t type);
 using SrvRegDeleteKeyFn = int32_t(NOX_STDCALL*)(int32_t root, const char* key);
+// Optional: a library with it keeps the keys it writes to open between
+// keep = 1 and keep = 0.
+using SrvKeepKeysFn = int32_t(NOX_STDCALL*)(int32_t keep);
 
 // Deletes the value a registry path string names. True when the value is
 // gone afterwards (deleted, or there was none). Always direct: the hook

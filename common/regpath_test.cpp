@@ -258,6 +258,28 @@ TEST_P(RegPathTest, DeleteRegKeyRemovesALeafKeyOnly) {
   EXPECT_TRUE(KeyExists(kCurrentUser, std::string(kTestKey) + "\\Parent\\Child"));
 }
 
+// Inside a login's key scope (where CLASPS.dll keeps the keys it writes to
+// open): a key deleted between writes, by this program or through the
+// library, is written afresh, never through a handle kept from before.
+TEST_P(RegPathTest, WritesInsideAKeyScopeOutliveTheirKeysDeletion) {
+  const std::string kept = std::string(kTestKey) + "\\Kept";
+  {
+    platform::RegKeyCacheScope scope;
+    RegWrite(kBase + "\\Kept,A", 1, 4, flavor());
+    RegWrite(kBase + "\\Kept,B", 2, 4, flavor());
+    RegDeleteKeyTree(kCurrentUser, kept);
+    RegWrite(kBase + "\\Kept,C", 3, 4, flavor());
+    DeleteRegKey(kCurrentUser, kept, flavor());
+    RegWrite(kBase + "\\Kept,D", 4, 4, flavor());
+  }
+  for (const char* gone : {"A", "B", "C"}) {
+    EXPECT_EQ(QueryRaw(kCurrentUser, kept, gone).result, platform::kFileNotFound) << gone;
+  }
+  const RawValue last = QueryRaw(kCurrentUser, kept, "D");
+  EXPECT_EQ(last.result, platform::kSuccess);
+  EXPECT_EQ(last.data, std::string("\x04\x00\x00\x00", 4));
+}
+
 #if defined(NOX_FAKE_PLATFORM)
 TEST(PlatformTests, WindowsNtAndWindows98) {
   struct Case {
@@ -302,6 +324,49 @@ TEST(HookLibrary, LoginWritesGoThroughItOnNtOnly) {
   EXPECT_EQ(platform::fake::RegGetValue(kCurrentUser, kTestKey, "w")->data,
             std::string("\x00\x00\x03\x00", 4));
   EXPECT_EQ(platform::fake::OpenRegKeyCount(), 0u);
+}
+
+// The library keeps its keys open only while the login's scope keeps its
+// own, and lets go of them before any key is deleted or a program starts.
+TEST(HookLibrary, KeepsItsKeysOnlyWhileTheLoginScopeKeepsItsOwn) {
+  platform::fake::Reset();
+  static std::vector<std::string> calls;
+  calls.clear();
+  struct Recorder {
+    static int32_t NOX_STDCALL Create(int32_t, const char*, const char* name, const char*,
+                                      int32_t) {
+      calls.push_back(std::string("write ") + name);
+      return 0;
+    }
+    static int32_t NOX_STDCALL Delete(int32_t, const char* key) {
+      calls.push_back(std::string("delete ") + key);
+      return 0;
+    }
+    static int32_t NOX_STDCALL Keep(int32_t keep) {
+      calls.push_back("keep " + std::to_string(keep));
+      return 0;
+    }
+  };
+  platform::fake::RegisterLibraryExport("CLASPS.DLL", "SRV_RegCreateKey",
+                                        reinterpret_cast<void*>(&Recorder::Create));
+  platform::fake::RegisterLibraryExport("CLASPS.DLL", "SRV_RegDeleteKey",
+                                        reinterpret_cast<void*>(&Recorder::Delete));
+  platform::fake::RegisterLibraryExport("CLASPS.DLL", "SRV_KeepKeys",
+                                        reinterpret_cast<void*>(&Recorder::Keep));
+  RegWrite("Current_User,P,Outside", 1, 4);
+  {
+    platform::RegKeyCacheScope scope;
+    RegWrite("Current_User,P,A", 1, 4);
+    RegWrite("Current_User,P,B", 1, 4);
+    DeleteRegKey(kCurrentUser, "P\\Q");
+    RegWrite("Current_User,P,C", 1, 4);
+    platform::StartProgram("C:\\shell.exe", platform::WindowState::kNormalFocus);
+    RegWrite("Current_User,P,D", 1, 4);
+  }
+  const std::vector<std::string> expected = {
+      "write Outside", "keep 1", "write A", "write B", "keep 0", "delete P\\Q", "keep 1",
+      "write C",       "keep 0", "keep 1",  "write D", "keep 0"};
+  EXPECT_EQ(calls, expected);
 }
 
 TEST(HookLibrary, ReceivesDecimalTextAndType) {

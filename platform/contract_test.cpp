@@ -520,6 +520,34 @@ TEST_F(RegistryContract, KeyCacheScope) {
   DeleteKeyTree(kLocalMachine, kTestKey);
 }
 
+// What a library sharing the scope's keys is told, in order.
+std::vector<bool>* keep_calls = nullptr;
+void RecordKeep(bool keep) { keep_calls->push_back(keep); }
+
+// Told to keep its keys once per stretch of the scope, and to let go of them
+// when a key is deleted, when asked to, and when the scope ends; never
+// outside a scope.
+TEST_F(RegistryContract, KeyCacheScopeSharing) {
+  std::vector<bool> calls;
+  keep_calls = &calls;
+  ShareKeptRegKeys(&RecordKeep);
+  EXPECT_TRUE(calls.empty()) << "no scope";
+  {
+    RegKeyCacheScope scope;
+    ShareKeptRegKeys(&RecordKeep);
+    ShareKeptRegKeys(&RecordKeep);
+    EXPECT_EQ(calls, std::vector<bool>{true});
+    ASSERT_EQ(RegDeleteKey(key(), kTestKey), kFileNotFound);
+    EXPECT_EQ(calls, (std::vector<bool>{true, false})) << "a deletion, even a failed one";
+    ShareKeptRegKeys(&RecordKeep);
+    ReleaseKeptRegKeys();
+    ReleaseKeptRegKeys();
+    ShareKeptRegKeys(&RecordKeep);
+  }
+  EXPECT_EQ(calls, (std::vector<bool>{true, false, true, false, true, false}));
+  keep_calls = nullptr;
+}
+
 TEST_F(RegistryContract, DeleteValue) {
   Set("V", kRegSz, "v");
   EXPECT_EQ(RegDeleteValue(key(), "Missing"), kFileNotFound);

@@ -128,6 +128,20 @@ class RegKeyCacheScope {
   std::unique_ptr<Cache> cache_;
 };
 
+// A library that writes keys for this thread (the hook library) keeps its own
+// keys open only while the thread's scope keeps its own: `keep` is called with
+// true when it is first shared inside an open scope, and with false, before
+// anything else happens, whenever the scope lets go of its keys (a key
+// deleted, a program started, a message box shown, the scope's end). Shared
+// again after that, it is called with true again. Outside a scope nothing is
+// called.
+using KeepKeysFn = void (*)(bool keep);
+void ShareKeptRegKeys(KeepKeysFn keep);
+
+// Lets go of the kept keys now, as deleting a key does: for a key that
+// another module (the hook library) is about to delete.
+void ReleaseKeptRegKeys();
+
 // ----------------------------------------------------------------- version
 constexpr uint32_t kPlatformWin32s = 0;
 constexpr uint32_t kPlatformWindows = 1;  // 95/98/Me

@@ -59,9 +59,16 @@ class RegKeyCacheScope::Cache {
     return true;
   }
 
+  void Share(KeepKeysFn keep) {
+    if (std::find(sharing_.begin(), sharing_.end(), keep) != sharing_.end()) return;
+    sharing_.push_back(keep);
+    keep(true);
+  }
+
   // Before a key is deleted: a kept key may be the deleted one (under any
   // root or spelling), so none is lent again; those nobody holds are closed.
   void RetireAll() {
+    StopSharing();
     for (Kept& kept : keys_) kept.retired = true;
     std::erase_if(keys_, [](const Kept& kept) {
       if (kept.lent > 0) return false;
@@ -71,11 +78,18 @@ class RegKeyCacheScope::Cache {
   }
 
   void CloseAll() {
+    StopSharing();
     for (const Kept& kept : keys_) uncached::RegCloseKey(kept.key);
     keys_.clear();
   }
 
  private:
+  void StopSharing() {
+    const std::vector<KeepKeysFn> sharing = std::move(sharing_);
+    sharing_.clear();
+    for (KeepKeysFn keep : sharing) keep(false);
+  }
+
   struct Kept {
     RegKey root;
     std::string path;
@@ -85,6 +99,7 @@ class RegKeyCacheScope::Cache {
     bool retired;
   };
   std::vector<Kept> keys_;
+  std::vector<KeepKeysFn> sharing_;
 };
 
 namespace {
@@ -138,6 +153,10 @@ long RegOpenKey(RegKey parent, const std::string& subkey, uint32_t access, RegKe
 long RegDeleteKey(RegKey parent, const std::string& subkey) {
   if (active_cache != nullptr) active_cache->RetireAll();
   return uncached::RegDeleteKey(parent, subkey);
+}
+
+void ShareKeptRegKeys(KeepKeysFn keep) {
+  if (active_cache != nullptr) active_cache->Share(keep);
 }
 
 void ReleaseKeptRegKeys() {

@@ -1,7 +1,8 @@
 // Inside the facade only: each implementation's registry calls that open,
 // create, delete and close keys, without the key cache of RegKeyCacheScope
 // (platform/reg_key_cache.cpp puts the cache in front of them), and the
-// cache's release before a program starts or a message box waits.
+// cache's release before a program starts or a message box waits
+// (ReleaseKeptRegKeys, in platform.h).
 #pragma once
 
 #include <string>
@@ -16,12 +17,3 @@ long RegDeleteKey(RegKey parent, const std::string& subkey);
 long RegCloseKey(RegKey key);
 
 }  // namespace platform::uncached
-
-namespace platform {
-
-// Closes the kept keys of this thread's scope that nobody holds and keeps
-// none of the others for later: the shell starts with none open, and none is
-// kept while the user takes their time (another program may delete a key).
-void ReleaseKeptRegKeys();
-
-}  // namespace platform

@@ -5,7 +5,6 @@
 
 #include "platform/fake/fake_state.h"
 #include "platform/platform.h"
-#include "platform/reg_key_cache.h"
 
 namespace platform {
 

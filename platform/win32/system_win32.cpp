@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/reg_key_cache.h"
 #include "platform/win32/scoped_handles.h"
 #include "platform/win32/win32_api.h"
 
