@@ -106,7 +106,6 @@ void frmLogin::Form_Load(const std::string& command_line) {
   // write.
   const bool service_installed = ServiceInstalled();
   if (!service_installed) RefreshTables();
-  IgnoreErrors([&] { ListCdromDrives(&List2); });
 
   std::string logon_name;
   if (!platform::GetLogonUserName(&logon_name)) {
@@ -192,6 +191,10 @@ void frmLogin::Centre() {
 }
 
 void frmLogin::Show() {
+  // The disc guard's drives are listed as the window shows (once per load):
+  // only the waiting window reads them, so a login without it never asks
+  // every drive for its type.
+  IgnoreErrors([&] { ListCdromDrives(&List2); });
   caption = product_name + " Login";
   visible = true;
   if (on_show) on_show();

@@ -169,7 +169,8 @@ class frmLogin {
 
  private:
   void Centre();
-  // Sets the caption, shows the window and puts the focus in the password box.
+  // Lists the CD-ROM drives, sets the caption, shows the window and puts the
+  // focus in the password box.
   void Show();
 
   // EjectDrive of Tessel.DLL once bound (at the disc guard's first call).

@@ -104,14 +104,24 @@ TEST_F(LoadTest, MissingSettingsMeanTheSystemDirectoryAndCopiesOntoThemselvesCha
   EXPECT_EQ(fake::FileBytes(std::string(kSystemDir) + "1.tbl"), "local tbl");
 }
 
-TEST_F(LoadTest, CdromDrivesAreListedInLetterOrder) {
+// Listed for the window's disc guard as the window shows; a login without
+// the window lists none.
+TEST_F(LoadTest, CdromDrivesAreListedInLetterOrderForTheWindowOnly) {
   fake::SetDriveType('F', platform::kDriveCdrom);
   fake::SetDriveType('D', platform::kDriveCdrom);
   fake::SetDriveType('E', platform::kDriveRemovable);
   fake::SetDriveType('Z', platform::kDriveCdrom);
   fake::SetDriveType('A', platform::kDriveCdrom);
+  PutUserTable({MakeUser("alice", "secret")});
+  fake::SetLogonUserName("alice");
   Load();
-  EXPECT_EQ(form_.List2.items, (std::vector<std::string>{"A:", "D:", "F:", "Z:"}));
+  EXPECT_TRUE(form_.List2.items.empty()) << "logged in without the window";
+
+  fake::SetLogonUserName("nobody");
+  frmLogin waiting;
+  waiting.Form_Load("");
+  ASSERT_TRUE(waiting.visible);
+  EXPECT_EQ(waiting.List2.items, (std::vector<std::string>{"A:", "D:", "F:", "Z:"}));
 }
 
 TEST_F(LoadTest, LogonNameInCapitalsLogsInTheMatchingRecordWithoutAWindow) {
