@@ -1,9 +1,9 @@
 #include "explorer/win32/login_window.h"
 
-#include <array>
 #include <vector>
 
 #include "common/runtime_error.h"
+#include "common/version_resource.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_api.h"
 
@@ -302,12 +302,6 @@ void LoginWindow::ProcessPendingMessages() {
   }
 }
 
-std::wstring QueryVersionString(const std::vector<BYTE>& block, const std::wstring& path) {
-  void* value = nullptr;
-  UINT length = 0;
-  if (!VerQueryValueW(block.data(), path.c_str(), &value, &length) || length == 0) return L"";
-  return static_cast<const wchar_t*>(value);
-}
 
 }  // namespace
 
@@ -317,28 +311,14 @@ std::string ModuleProductName() {
   if (resource == nullptr) return "";
   HGLOBAL loaded = LoadResource(module, resource);
   const DWORD size = SizeofResource(module, resource);
-  const void* data = loaded ? LockResource(loaded) : nullptr;
-  if (data == nullptr || size == 0) return "";
-  // VerQueryValue wants a writable copy with room to spare, as
-  // GetFileVersionInfo would have given it.
-  std::vector<BYTE> block(static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + size);
-  block.resize(size * 2);
-
-  void* translation = nullptr;
-  UINT length = 0;
-  std::array<wchar_t, 64> path{};
-  if (VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &translation, &length) &&
-      length >= 4) {
-    const WORD* ids = static_cast<const WORD*>(translation);
-    swprintf(path.data(), path.size(), L"\\StringFileInfo\\%04x%04x\\ProductName", ids[0], ids[1]);
-  } else {
-    swprintf(path.data(), path.size(), L"\\StringFileInfo\\040904b0\\ProductName");
-  }
-  const std::wstring name = QueryVersionString(block, path.data());
+  const char* data = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+  if (data == nullptr) return "";
+  const std::u16string name = VersionResourceString(std::string_view(data, size), u"ProductName");
   if (name.empty()) return "";
-  const int bytes = WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  const auto* wide = reinterpret_cast<const wchar_t*>(name.c_str());
+  const int bytes = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
   std::string product(bytes > 0 ? bytes : 1, '\0');
-  WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, product.data(), bytes, nullptr, nullptr);
+  WideCharToMultiByte(CP_ACP, 0, wide, -1, product.data(), bytes, nullptr, nullptr);
   product.resize(product.find('\0'));
   return product;
 }
