@@ -111,14 +111,14 @@ int main() {
   // program is started only once they have ended too, so that it does not
   // share the machine with them.
   auto settle = [&] { machine.WaitForStubs(); };
-  const std::vector<std::vector<double>> rounds = Interleaved(
-      {
-          [&] { return RunToEnd(bin + "\\empty_program.exe", "empty_program.exe"); },
-          [&] { return RunToEnd(floor_program, "two_start_floor.exe"); },
-          [&] { return Login(&machine); },
-          [&] { return RunToEnd("", "C:\\windows\\regedit.exe /s " + reg_file); },
-      },
-      settle);
+  const std::vector<std::vector<double>> rounds =
+      Interleaved({
+                      [&] { return RunToEnd(bin + "\\empty_program.exe", "empty_program.exe"); },
+                      [&] { return RunToEnd(floor_program, "two_start_floor.exe"); },
+                      [&] { return Login(&machine); },
+                      [&] { return RunToEnd("", "C:\\windows\\regedit.exe /s " + reg_file); },
+                  },
+                  settle);
   machine.WriteUserTable(Table(10000));
   const std::vector<std::vector<double>> many =
       Interleaved({[&] { return Login(&machine); }}, settle);

@@ -363,9 +363,9 @@ TEST(HookLibrary, KeepsItsKeysOnlyWhileTheLoginScopeKeepsItsOwn) {
     platform::StartProgram("C:\\shell.exe", platform::WindowState::kNormalFocus);
     RegWrite("Current_User,P,D", 1, 4);
   }
-  const std::vector<std::string> expected = {
-      "write Outside", "keep 1", "write A", "write B", "keep 0", "delete P\\Q", "keep 1",
-      "write C",       "keep 0", "keep 1",  "write D", "keep 0"};
+  const std::vector<std::string> expected = {"write Outside", "keep 1",      "write A", "write B",
+                                             "keep 0",        "delete P\\Q", "keep 1",  "write C",
+                                             "keep 0",        "keep 1",      "write D", "keep 0"};
   EXPECT_EQ(calls, expected);
 }
 

@@ -19,8 +19,8 @@ constexpr size_t kHeaderSize = 6;
 constexpr uint16_t kTextType = 1;
 
 uint16_t Word(std::string_view bytes, size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) |
-                               static_cast<uint8_t>(bytes[at + 1]) << 8);
+  return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1])
+                                                                     << 8);
 }
 
 size_t Aligned(size_t offset) { return (offset + 3) & ~size_t{3}; }
@@ -41,7 +41,8 @@ std::optional<Block> ReadBlock(std::string_view bytes) {
   }
   at = Aligned(at + 2);
   // A text value counts characters, any other bytes.
-  const size_t value_size = Word(bytes, 4) == kTextType ? Word(bytes, 2) * size_t{2} : Word(bytes, 2);
+  const size_t value_size =
+      Word(bytes, 4) == kTextType ? Word(bytes, 2) * size_t{2} : Word(bytes, 2);
   if (at > length || value_size > length - at) return std::nullopt;
   block.value = bytes.substr(at, value_size);
   block.children = bytes.substr(std::min(length, Aligned(at + value_size)));

@@ -31,8 +31,8 @@ std::string Utf16(std::u16string_view text) {
 // A block as the resource compiler lays it out: length, value length (in
 // characters for text), type, key with its zero, padding, value, padding,
 // children (each padded to 4 bytes).
-std::string Block(std::u16string_view key, std::string_view value, size_t value_length,
-                  bool text, const std::vector<std::string>& children = {}) {
+std::string Block(std::u16string_view key, std::string_view value, size_t value_length, bool text,
+                  const std::vector<std::string>& children = {}) {
   std::string bytes(2, '\0');
   PutWord(&bytes, value_length);
   PutWord(&bytes, text ? 1 : 0);
@@ -73,11 +73,11 @@ std::string StringFileInfo(const std::vector<std::string>& tables) {
 }
 
 // explorer.rc's layout.
-const std::string kExplorer = Resource(
-    {StringFileInfo({Table(u"040904b0", {Text(u"CompanyName", u"Quillon"),
-                                         Text(u"ProductName", u"Nox"),
-                                         Text(u"ProductVersion", u"1.4.0")})}),
-     Translation(0x0409, 1200)});
+const std::string kExplorer =
+    Resource({StringFileInfo({Table(u"040904b0",
+                                    {Text(u"CompanyName", u"Quillon"), Text(u"ProductName", u"Nox"),
+                                     Text(u"ProductVersion", u"1.4.0")})}),
+              Translation(0x0409, 1200)});
 
 TEST(VersionResourceString, FindsAValueOfTheTranslationsTable) {
   const std::string german = Table(u"040704e4", {Text(u"ProductName", u"Nox DE")});
@@ -97,8 +97,8 @@ TEST(VersionResourceString, FindsAValueOfTheTranslationsTable) {
       {"the translation picks the table",
        Resource({StringFileInfo({english, german}), Translation(0x0407, 0x04e4)}), u"ProductName",
        u"Nox DE"},
-      {"no translation: US English, Unicode",
-       Resource({StringFileInfo({german, english})}), u"ProductName", u"Nox"},
+      {"no translation: US English, Unicode", Resource({StringFileInfo({german, english})}),
+       u"ProductName", u"Nox"},
       {"the translation's table missing", Resource({StringFileInfo({english}), Translation(7, 7)}),
        u"ProductName", u""},
       {"a value's zero ends it",
@@ -144,9 +144,9 @@ TEST(VersionResourceString, AgreesWithTheSystemOnExplorersResource) {
   ASSERT_NE(data, nullptr);
   std::vector<char> copy(data, data + size);
   copy.resize(size * 2);
-  for (const std::u16string name : {u"CompanyName", u"FileDescription", u"FileVersion",
-                                    u"InternalName", u"OriginalFilename", u"ProductName",
-                                    u"ProductVersion", u"Comments"}) {
+  for (const std::u16string name :
+       {u"CompanyName", u"FileDescription", u"FileVersion", u"InternalName", u"OriginalFilename",
+        u"ProductName", u"ProductVersion", u"Comments"}) {
     const std::wstring query =
         L"\\StringFileInfo\\040904b0\\" + std::wstring(name.begin(), name.end());
     void* value = nullptr;

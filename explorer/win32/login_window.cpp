@@ -302,7 +302,6 @@ void LoginWindow::ProcessPendingMessages() {
   }
 }
 
-
 }  // namespace
 
 std::string ModuleProductName() {
