@@ -11,7 +11,10 @@
 # demo_pelorus_watch.exe and e2e_start_recorder.exe in bin/. The prefixes have
 # no drive Z:; the shared master folder is a folder of this run, linked into
 # each prefix as C:\lab. Exit status 0 when every check holds.
-set -euo pipefail
+set -Eeuo pipefail
+# Wine's reg prints its errors on standard output, which the set-up sends to
+# /dev/null: a step that fails says at least which one it was.
+trap 'echo "lab_budget_e2e.sh: line $LINENO failed with status $?" >&2' ERR
 
 readonly kWine=/usr/lib/wine/wine64
 readonly kWineServer=/usr/lib/wine/wineserver64
@@ -55,7 +58,13 @@ for pc in a b; do
   ln -s "$work/lab" "$drive_c/lab"
   # Wine keeps the computer name in a volatile key that wineboot fills when a
   # server starts; with wineboot replaced below, one server must last the run.
-  WINEPREFIX=$work/$pc "$kWineServer" -p
+  # A server already running (exit status 2; a process of the boot may have
+  # started one as it ended) would not last: it gives way to a persistent one.
+  if ! WINEPREFIX=$work/$pc "$kWineServer" -p; then
+    WINEPREFIX=$work/$pc "$kWineServer" -k 2>/dev/null || true
+    WINEPREFIX=$work/$pc "$kWineServer" -w
+    WINEPREFIX=$work/$pc "$kWineServer" -p
+  fi
   name=LABPC-${pc^^}
   Win "$pc" reg add 'HKLM\System\CurrentControlSet\Control\ComputerName\ActiveComputerName' \
     /v ComputerName /d "$name" /f >/dev/null
