@@ -4,6 +4,7 @@
 // another process's message box.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "platform/win32/scoped_handles.h"
@@ -52,6 +53,8 @@ inline DWORD RunProgramAndWait(const std::string& program, const std::string& ar
   PROCESS_INFORMATION process = {};
   if (!CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       "C:\\", &startup, &process)) {
+    // Told apart from a program that did not end, for the failure's reader.
+    std::fprintf(stderr, "could not start %s: error %lu\n", program.c_str(), GetLastError());
     return kNotFinished;
   }
   const platform::win32::ScopedHandle thread(process.hThread);
