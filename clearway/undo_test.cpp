@@ -27,7 +27,6 @@ constexpr const char* kPupilSid = "S-1-5-21-7-7-7-1001";
 constexpr const char* kAnnSid = "S-1-5-21-7-7-7-1002";
 constexpr const char* kGoneSid = "S-1-5-21-7-7-7-1000";
 constexpr const char* kAnnHive = "C:\\Users\\ann\\NTUSER.DAT";
-constexpr uint32_t kMultiSz = 7;
 
 Snapshot Hive(platform::RegKey root, const std::string& path) {
   Snapshot snapshot;
@@ -216,8 +215,9 @@ TEST_F(DamagedJournalTest, RestoresWhatItCanReadAndNothingOutsideNoxsKeys) {
                                     "V 4 0g k,v",
                                     "V 4 05000000 " + explorer + ",NoRun"};
   for (int i = 0; i < 100000; ++i) lines.push_back("A " + explorer + ",Stale" + std::to_string(i));
-  PutJournal(HiveJournalPlace(), kMultiSz, lines);
-  PutJournal(ServiceJournalPlace("S-1-5-21-9-9-9-9"), kMultiSz, {"A " + explorer + ",NoRun"});
+  PutJournal(HiveJournalPlace(), platform::kRegMultiSz, lines);
+  PutJournal(ServiceJournalPlace("S-1-5-21-9-9-9-9"), platform::kRegMultiSz,
+             {"A " + explorer + ",NoRun"});
   Put(platform::kCurrentUser, explorer, "Stale99999", platform::kRegDword, Dword(1));
 
   Uninstall();

@@ -1,5 +1,6 @@
 #include "common/version_resource.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
